@@ -1,0 +1,2 @@
+#include "app/platform/processes.h"
+// (to be written)

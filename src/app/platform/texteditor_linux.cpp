@@ -1,0 +1,2 @@
+#include "app/platform/texteditor.h"
+// (to be written)

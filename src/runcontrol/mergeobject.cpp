@@ -1,0 +1,2 @@
+#include "runcontrol/mergeobject.h"
+// (to be written)

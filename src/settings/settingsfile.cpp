@@ -1,0 +1,2 @@
+#include "settings/settingsfile.h"
+// (to be written)

@@ -1,0 +1,2 @@
+#include "worklist/worklist.h"
+// (to be written)

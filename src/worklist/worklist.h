@@ -1,0 +1,27 @@
+// The workbook list: which paths count as workbooks, the recursive folder walk
+// that finds them, and the list text the window shows.
+#pragma once
+
+#include <QFileInfo>
+#include <QList>
+#include <QString>
+
+namespace worklist {
+
+// True when the lower-cased path ends with ".xls", ".xlsx", ".csv" or ".xlsm"
+// and the path holds "~$" nowhere (lock files, folders named like them).
+bool isAcceptedWorkbookPath(const QString& path);
+
+// A folder's regular files (hidden ones included, links excluded), sorted by
+// name ignoring case by character code, then for each non-hidden subfolder
+// (links to folders followed) in the same order the walk of that subfolder.
+// Entry paths: the given folder text + "/" + name at the top, each
+// subfolder's absolute path + "/" + name below.  Each real folder is visited
+// once; an unreadable folder yields nothing.
+QList<QFileInfo> FindFilesRecursive(const QString& folder);
+
+// The text the list edit is filled with: one accepted path and a line feed per
+// workbook, in walk order.
+QString workbookListText(const QString& folder);
+
+} // namespace worklist
