@@ -25,6 +25,10 @@ struct RunOptions
 
     std::atomic<bool> pauseRequested{false};
     std::atomic<bool> stopRequested{false};
+    // Set when the program is quitting: both runs end after the workbook in
+    // hand (the print run also at its sheet checkpoints), whatever the user's
+    // pause and stop buttons say.
+    std::atomic<bool> quitRequested{false};
 
     bool changeLeftMargin = false;
     double leftMarginCm = 0.0;
