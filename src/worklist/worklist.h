@@ -13,11 +13,14 @@ namespace worklist {
 bool isAcceptedWorkbookPath(const QString& path);
 
 // A folder's regular files (hidden ones included, links excluded), sorted by
-// name ignoring case by character code, then for each non-hidden subfolder
-// (links to folders followed) in the same order the walk of that subfolder.
-// Entry paths: the given folder text + "/" + name at the top, each
-// subfolder's absolute path + "/" + name below.  Each real folder is visited
-// once; an unreadable folder yields nothing.
+// name ignoring case by character code (Unicode case folding, then UTF-16 code
+// units; no locale), then for each non-hidden subfolder (links to folders
+// followed) in the same order the walk of that subfolder.
+// Entry paths: the given folder text + "/" + name at the top (no second "/"
+// when the text ends with one), each subfolder's absolute path + "/" + name
+// below.  Each real folder is visited once, so a cycle of folder links ends;
+// an unreadable folder yields nothing and the walk goes on.  An empty folder
+// text yields nothing.
 QList<QFileInfo> FindFilesRecursive(const QString& folder);
 
 // The text the list edit is filled with: one accepted path and a line feed per
