@@ -13,8 +13,10 @@
 
 namespace automation {
 
-// What a run needs from its surroundings.  Every member has a working default
-// except createApplication, which must be set.
+// What a run needs from its surroundings.  A member left unset gets its
+// working default (createApplication: the platform's spreadsheet application;
+// countProcesses: countProcessesByName; openFailedList: the text editor; a
+// real sleep and clock; progress and finished: nothing).
 struct RunEnvironment
 {
     // Creates the (not yet started) application object of the run.
@@ -34,13 +36,19 @@ struct RunEnvironment
     std::function<qint64()> now;
 };
 
-enum class RunEnding { Normal, NoApplication, Stopped, InvalidRange };
+enum class RunEnding {
+    Normal,
+    NoApplication,
+    Stopped, // stop pressed, or the program is quitting
+    InvalidRange,
+    ApplicationLost, // the application died and no fresh one could be started
+};
 
 struct RunResult
 {
     RunEnding ending = RunEnding::Normal;
-    int workbooks = 0; // W
-    int sheets = 0;    // S
+    int workbooks = 0;  // W
+    int sheets = 0;     // S
     QStringList failed; // native paths of the workbooks listed as failed
 };
 
@@ -49,7 +57,6 @@ struct RunResult
 RunResult runPrint(RunOptions& options, const RunEnvironment& env);
 
 // The batch page-setup run over the workbooks under folder.
-RunResult runPageSetup(const QString& folder, const RunOptions& options,
-                       const RunEnvironment& env);
+RunResult runPageSetup(const QString& folder, const RunOptions& options, const RunEnvironment& env);
 
 } // namespace automation

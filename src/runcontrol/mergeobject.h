@@ -10,6 +10,10 @@
 #include <functional>
 #include <memory>
 
+namespace automation {
+struct RunEnvironment;
+}
+
 class MergeObject : public QObject
 {
     Q_OBJECT
@@ -22,6 +26,14 @@ public:
     // puts its own in place.  Process-wide, set before a run starts.
     static void setApplicationFactory(ApplicationFactory factory);
     static ApplicationFactory applicationFactory();
+
+    // Test seams, process-wide, set before a run starts.  The opener shows
+    // the failure list (default: the desktop's text editor); the adjuster
+    // may change any part of a run's environment after it has been built.
+    using FailedListOpener = std::function<void(const QString& path)>;
+    static void setFailedListOpener(FailedListOpener opener);
+    using EnvironmentAdjuster = std::function<void(automation::RunEnvironment&)>;
+    static void setEnvironmentAdjuster(EnvironmentAdjuster adjuster);
 
 signals:
     void ShowDisposingFile(QString filePath);
