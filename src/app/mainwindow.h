@@ -1,0 +1,106 @@
+// The main window: the form of controls, the tray icon, and the window side of
+// the two batch runs (starting them, pause, stop, progress, end of a run).
+#pragma once
+
+#include <QMainWindow>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QSystemTrayIcon>
+
+#include <functional>
+#include <memory>
+
+class MergeObject;
+class QCloseEvent;
+class QThread;
+class SystemTray;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The top-left corner that centres a window of size window on a screen of size
+// screen; halves are truncated toward zero, so a screen smaller than the
+// window gives a negative position.
+QPoint centredTopLeft(const QSize& screen, const QSize& window);
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Shows the folder dialog: (parent, caption, starting folder) -> chosen
+    // folder, empty when cancelled.
+    using FolderChooser =
+        std::function<QString(QWidget* parent, const QString& caption, const QString& startDir)>;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Puts another folder chooser in place of the system's folder dialog (for
+    // tests); an empty one brings the dialog back.
+    static void setFolderChooser(FolderChooser chooser);
+
+    // The settings file each run start records the folder in; the one beside
+    // the executable unless set otherwise.
+    void setSettingsPath(const QString& path);
+    QString settingsPath() const { return m_settingsPath; }
+
+    MergeObject* currentWorker() const { return worker; }
+    QThread* currentWorkerThread() const { return workerThread; }
+    SystemTray* tray() const { return trayIcon; }
+
+    // Called when the program quits.  A run still going is asked to end (it
+    // ends at its next checkpoint or after the workbook in hand, and quits the
+    // spreadsheet application); the worker thread is given waitMs to finish,
+    // then the spreadsheet processes are ended and it gets graceMs more.  True
+    // when no worker thread is left running.
+    bool finishRunBeforeExit(int waitMs = 30000, int graceMs = 10000);
+
+signals:
+    void pBtn_FileMerge_HasClicked();
+    void pBtn_ChangeMargin_HasClicked();
+
+public slots:
+    void ShowSoftWindow();
+    void SystemTrayActivated(QSystemTrayIcon::ActivationReason reason);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void on_cBox_AppointedSheet_clicked();
+    void on_cBox_OnlyFirstSheet_clicked();
+    void on_pBtn_SourcePath_clicked();
+    void on_pBtn_FileMerge_clicked();
+    void on_ShowDisposingFile(QString filePath);
+    void on_cBox_PrintRange_clicked();
+    void on_pBtn_ChangeMargin_clicked();
+    void on_pBtn_Pause_clicked();
+    void on_pBtn_Stop_clicked();
+
+private:
+    // The worker's end-of-run signal lands here.  A plain member function,
+    // not a slot: the form's binding by name would read the name as a handler
+    // for a widget called "Set" and warn that there is none.
+    void on_Set_pBtn_FileMerge_Enable();
+
+    enum class RunKind { Print, PageSetup };
+
+    void startRun(RunKind kind);
+    void fillPrintOptions();
+    void fillPageSetupOptions();
+    void disposeOfWorker();
+    bool waitForWorkerThread(int milliseconds, bool serviceEvents);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int normalHeight = 0;
+    int normalWidth = 0;
+    QThread* workerThread = nullptr;
+    MergeObject* worker = nullptr;
+    SystemTray* trayIcon = nullptr;
+    bool m_running = false;
+    QString m_settingsPath;
+};

@@ -1,0 +1,687 @@
+// The window side of the two runs: the start buttons with the folder check,
+// the settings entry, the options copied from the controls, the failure list,
+// the worker and its thread; pause, stop, progress, the end of a run, and a
+// run still going when the program quits.
+#include "app/mainwindow.h"
+#include "automation/spreadsheet.h"
+#include "runcontrol/mergeobject.h"
+#include "runcontrol/runoptions.h"
+#include "settings/settingsfile.h"
+#include "support/fakespreadsheet.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// What the quick application does when a run starts it; empty: nothing.
+std::function<void()> onApplicationStart;
+std::atomic<int> applicationsQuit{0};
+
+// A spreadsheet application that is never there: its workbooks collection is
+// null, so a run ends at once with the no-application ending.
+class QuickApplication : public automation::Application
+{
+public:
+    void start() override
+    {
+        if (onApplicationStart)
+            onApplicationStart();
+    }
+    automation::Workbooks* workbooks() override { return nullptr; }
+    double centimetersToPoints(double centimetres) override { return centimetres / 2.54 * 72; }
+    void quit() override { ++applicationsQuit; }
+    bool lost() const override { return false; }
+    bool restart() override { return false; }
+    void setPrintTarget(const automation::PrintTarget&) override {}
+};
+
+void useQuickApplication()
+{
+    MergeObject::setApplicationFactory([] { return std::make_unique<QuickApplication>(); });
+}
+
+// Waits (polling) until the program asks the run to end; bounded so that a
+// fault cannot hang the test.
+void waitForQuitRequest()
+{
+    for (int i = 0; i < 2000 && !runOptions().quitRequested; ++i)
+        QThread::msleep(10);
+}
+
+void resetRunOptions()
+{
+    RunOptions& o = runOptions();
+    o.sourceFolder.clear();
+    o.workbookList.clear();
+    o.failedListPath.clear();
+    o.skipEmptySheets = false;
+    o.appointedSheetsOnly = false;
+    o.appointedSheetNames.clear();
+    o.onlyFirstSheet = false;
+    o.printRangeOnly = false;
+    o.printRange.clear();
+    o.sheetDelaySeconds = 0;
+    o.workbookDelaySeconds = 0;
+    o.paperSize.clear();
+    o.pauseRequested = false;
+    o.stopRequested = false;
+    o.quitRequested = false;
+    o.changeLeftMargin = o.changeRightMargin = o.changeTopMargin = false;
+    o.changeBottomMargin = o.changeHeaderMargin = o.changeFooterMargin = false;
+    o.leftMarginCm = o.rightMarginCm = o.topMarginCm = 0.0;
+    o.bottomMarginCm = o.headerMarginCm = o.footerMarginCm = 0.0;
+    o.changeOrientation = false;
+    o.orientation = 1;
+}
+
+} // namespace
+
+class RunControlTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<MainWindow> window;
+    QString folder;
+    QString settingsFile;
+
+    template <typename T>
+    T* child(const char* name)
+    {
+        T* widget = window->findChild<T*>(QLatin1String(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+    QPushButton* button(const char* name) { return child<QPushButton>(name); }
+    QString status() { return child<QLabel>("lb_ShowDisposing")->text(); }
+    bool startButtonsEnabled()
+    {
+        return button("pBtn_FileMerge")->isEnabled() && button("pBtn_ChangeMargin")->isEnabled();
+    }
+    void clickStart(const QString& kind)
+    {
+        QTest::mouseClick(
+            button(kind == QLatin1String("print") ? "pBtn_FileMerge" : "pBtn_ChangeMargin"),
+            Qt::LeftButton);
+    }
+    void setFolder(const QString& text) { child<QLineEdit>("lEdt_SourcePath")->setText(text); }
+    QByteArray storedSourcePath()
+    {
+        QByteArray value;
+        settings::readSetting(settingsFile, "sourcePath", value);
+        return value;
+    }
+    static void addKindRows()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("print") << "print";
+        QTest::newRow("page setup") << "pagesetup";
+    }
+
+private slots:
+    void initTestCase()
+    {
+        MergeObject::setFailedListOpener([](const QString&) {});
+    }
+    void init()
+    {
+        resetRunOptions();
+        useQuickApplication();
+        onApplicationStart = nullptr;
+        applicationsQuit = 0;
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        folder = dir->filePath(QStringLiteral("工作簿"));
+        QVERIFY(QDir().mkpath(folder));
+        settingsFile = dir->filePath(QStringLiteral("Quorvane.mrw"));
+        QFile file(settingsFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("sourcePath=old\r\nother=1\r\n");
+        file.close();
+
+        window = std::make_unique<MainWindow>();
+        window->setSettingsPath(settingsFile);
+        setFolder(folder);
+    }
+    void cleanup()
+    {
+        window.reset();
+        onApplicationStart = nullptr;
+        dir.reset();
+    }
+
+    void missingFolder_data();
+    void missingFolder();
+    void folderRecordedAtStart_data() { addKindRows(); }
+    void folderRecordedAtStart();
+    void runStartsAndEnds_data() { addKindRows(); }
+    void runStartsAndEnds();
+    void secondStartDisposesOfFirstWorker_data();
+    void secondStartDisposesOfFirstWorker();
+    void pauseAndContinue_data() { addKindRows(); }
+    void pauseAndContinue();
+    void stopFlag_data() { addKindRows(); }
+    void stopFlag();
+    void printOptions_data();
+    void printOptions();
+    void pageSetupOptions_data();
+    void pageSetupOptions();
+    void pageSetupLeavesPrintOptions();
+    void failedListDeletedAtStart_data();
+    void failedListDeletedAtStart();
+    void progressShown();
+    void quitEndsRunAfterWorkbookInHand();
+    void closingWindowEndsRun();
+    void quitWhenRunWillNotEnd();
+};
+
+void RunControlTest::missingFolder_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("folderText");
+
+    for (const char* kind : {"print", "pagesetup"}) {
+        QTest::addRow("%s, empty", kind) << kind << "";
+        QTest::addRow("%s, no such folder", kind) << kind << "/no/such/folder/here";
+        QTest::addRow("%s, a file", kind) << kind << "FILE";
+    }
+}
+
+void RunControlTest::missingFolder()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, folderText);
+
+    if (folderText == QLatin1String("FILE")) {
+        folderText = dir->filePath(QStringLiteral("plain.txt"));
+        QFile file(folderText);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    setFolder(folderText);
+    child<QPlainTextEdit>("pTEdt_ExceFilesPathList")->setPlainText(QStringLiteral("/x/a.xlsx"));
+    runOptions().workbookList = QStringLiteral("earlier list");
+    runOptions().pauseRequested = true;
+    runOptions().stopRequested = true;
+    child<QCheckBox>("cBox_OnlyFirstSheet")->setChecked(true);
+    QSignalSpy printStarts(window.get(), &MainWindow::pBtn_FileMerge_HasClicked);
+    QSignalSpy pageSetupStarts(window.get(), &MainWindow::pBtn_ChangeMargin_HasClicked);
+
+    clickStart(kind);
+
+    QCOMPARE(status(), QStringLiteral("文件夹不存在"));
+    QVERIFY(startButtonsEnabled());
+    QVERIFY(!window->currentWorker());
+    QVERIFY(!window->currentWorkerThread());
+    QCOMPARE(printStarts.count() + pageSetupStarts.count(), 0);
+    QCOMPARE(storedSourcePath(), folderText.toLocal8Bit());
+    QCOMPARE(runOptions().sourceFolder, folderText);
+    QCOMPARE(runOptions().workbookList, QStringLiteral("earlier list"));
+    QVERIFY(runOptions().pauseRequested);
+    QVERIFY(runOptions().stopRequested);
+    QVERIFY(!runOptions().onlyFirstSheet);
+    QCOMPARE(button("pBtn_Pause")->text(), QStringLiteral("暂停"));
+}
+
+void RunControlTest::folderRecordedAtStart()
+{
+    QFETCH(QString, kind);
+    clickStart(kind);
+    QCOMPARE(storedSourcePath(), folder.toLocal8Bit());
+    QByteArray other;
+    settings::readSetting(settingsFile, "other", other);
+    QCOMPARE(other, QByteArray("1"));
+    QTRY_VERIFY(startButtonsEnabled());
+}
+
+void RunControlTest::runStartsAndEnds()
+{
+    QFETCH(QString, kind);
+    const bool print = kind == QLatin1String("print");
+
+    child<QLabel>("lb_ShowDisposing")->setText(QStringLiteral("last run's summary"));
+    QSignalSpy printStarts(window.get(), &MainWindow::pBtn_FileMerge_HasClicked);
+    QSignalSpy pageSetupStarts(window.get(), &MainWindow::pBtn_ChangeMargin_HasClicked);
+    QSemaphore release;
+    onApplicationStart = [&release] { release.tryAcquire(1, 20000); };
+
+    clickStart(kind);
+
+    // Running: both start buttons off, pause and stop still on, one start
+    // signal for one click, the worker in its own running thread.
+    QVERIFY(!button("pBtn_FileMerge")->isEnabled());
+    QVERIFY(!button("pBtn_ChangeMargin")->isEnabled());
+    QVERIFY(button("pBtn_Pause")->isEnabled());
+    QVERIFY(button("pBtn_Stop")->isEnabled());
+    QCOMPARE(status(), QString());
+    QCOMPARE(printStarts.count(), print ? 1 : 0);
+    QCOMPARE(pageSetupStarts.count(), print ? 0 : 1);
+    QVERIFY(window->currentWorker());
+    QVERIFY(window->currentWorkerThread());
+    QCOMPARE(window->currentWorker()->thread(), window->currentWorkerThread());
+    QVERIFY(window->currentWorkerThread()->isRunning());
+    QVERIFY(window->currentWorkerThread() != QThread::currentThread());
+    QVERIFY(!window->currentWorker()->parent());
+    QCOMPARE(runOptions().sourceFolder, folder);
+
+    release.release();
+    QTRY_VERIFY(startButtonsEnabled());
+    // The run's last message stays; the worker and its thread stay, idle.
+    QVERIFY(!status().isEmpty());
+    QCOMPARE(applicationsQuit.load(), 1);
+    QVERIFY(window->currentWorker());
+    QVERIFY(window->currentWorkerThread()->isRunning());
+}
+
+void RunControlTest::secondStartDisposesOfFirstWorker_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("print, print") << "print"
+                                  << "print";
+    QTest::newRow("print, page setup") << "print"
+                                       << "pagesetup";
+    QTest::newRow("page setup, print") << "pagesetup"
+                                       << "print";
+}
+
+void RunControlTest::secondStartDisposesOfFirstWorker()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+
+    clickStart(first);
+    QTRY_VERIFY(startButtonsEnabled());
+    QPointer<MergeObject> firstWorker = window->currentWorker();
+    QPointer<QThread> firstThread = window->currentWorkerThread();
+    QVERIFY(firstWorker && firstThread);
+
+    // The first run's failure list goes at the second start.
+    const QString failedList = folder + QStringLiteral("/无法打印的文件目录.txt");
+    QFile file(failedList);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    QSignalSpy printStarts(window.get(), &MainWindow::pBtn_FileMerge_HasClicked);
+    clickStart(second);
+    QVERIFY(firstWorker.isNull());
+    QVERIFY(firstThread.isNull());
+    QVERIFY(window->currentWorker());
+    QVERIFY(!QFile::exists(failedList));
+    QTRY_VERIFY(startButtonsEnabled());
+    // Only the new worker answered the start signal: one run, one quit.
+    QCOMPARE(applicationsQuit.load(), 2);
+    QCOMPARE(printStarts.count(), second == QLatin1String("print") ? 1 : 0);
+}
+
+void RunControlTest::pauseAndContinue()
+{
+    QFETCH(QString, kind);
+    QPushButton* pause = button("pBtn_Pause");
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("继续"));
+    QVERIFY(runOptions().pauseRequested);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("暂停"));
+    QVERIFY(!runOptions().pauseRequested);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("继续"));
+
+    clickStart(kind);
+    if (kind == QLatin1String("print")) {
+        QCOMPARE(pause->text(), QStringLiteral("暂停"));
+        QVERIFY(!runOptions().pauseRequested);
+    } else {
+        // A page-setup run is not held by the pause button, nor does it reset it.
+        QCOMPARE(pause->text(), QStringLiteral("继续"));
+        QVERIFY(runOptions().pauseRequested);
+    }
+    QTRY_VERIFY(startButtonsEnabled());
+}
+
+void RunControlTest::stopFlag()
+{
+    QFETCH(QString, kind);
+    QTest::mouseClick(button("pBtn_Stop"), Qt::LeftButton);
+    QVERIFY(runOptions().stopRequested);
+    QCOMPARE(status(), QString());
+    QVERIFY(startButtonsEnabled());
+    QTest::mouseClick(button("pBtn_Stop"), Qt::LeftButton);
+    QVERIFY(runOptions().stopRequested);
+
+    clickStart(kind);
+    QTRY_VERIFY(startButtonsEnabled());
+    QCOMPARE(bool(runOptions().stopRequested), kind != QLatin1String("print"));
+}
+
+void RunControlTest::printOptions_data()
+{
+    QTest::addColumn<bool>("skipEmpty");
+    QTest::addColumn<bool>("appointed");
+    QTest::addColumn<QString>("names");
+    QTest::addColumn<bool>("onlyFirst");
+    QTest::addColumn<bool>("range");
+    QTest::addColumn<QString>("rangeText");
+    QTest::addColumn<int>("sheetDelay");
+    QTest::addColumn<int>("workbookDelay");
+    QTest::addColumn<int>("paper");
+    QTest::addColumn<QString>("listText");
+    // Expected where the boxes are unchecked: the earlier values stay.
+    QTest::addColumn<QString>("expectedNames");
+    QTest::addColumn<QString>("expectedRange");
+    QTest::addColumn<QString>("expectedPaper");
+    QTest::addColumn<QString>("expectedList");
+
+    QTest::newRow("boxes unchecked keep earlier values")
+        << false << false << "Sheet9" << false << false << "Z9" << 0 << 0 << 0 << ""
+        << "earlier names"
+        << "earlier range" << QString::fromUtf8("默认") << "";
+    QTest::newRow("names taken as typed") << true << true << " Sheet2||Sheet3 " << false << false
+                                          << "Z9" << 3 << 0 << 2 << "/a/b.xlsx\n"
+                                          << " Sheet2||Sheet3 "
+                                          << "earlier range"
+                                          << "A4"
+                                          << "/a/b.xlsx";
+    QTest::newRow("range trimmed") << true << false << "Sheet9" << true << true << " A1:H20 " << 0
+                                   << 900 << 5 << "  /a/b.xlsx\n/c d/e.xls\n\n \t"
+                                   << "earlier names"
+                                   << "A1:H20"
+                                   << "B5"
+                                   << "/a/b.xlsx\n/c d/e.xls";
+    QTest::newRow("every box") << false << true << "S||T" << true << true << "b2:c3" << 900 << 1
+                               << 1 << "  \n "
+                               << "S||T"
+                               << "b2:c3"
+                               << "A3"
+                               << "";
+}
+
+void RunControlTest::printOptions()
+{
+    QFETCH(bool, skipEmpty);
+    QFETCH(bool, appointed);
+    QFETCH(QString, names);
+    QFETCH(bool, onlyFirst);
+    QFETCH(bool, range);
+    QFETCH(QString, rangeText);
+    QFETCH(int, sheetDelay);
+    QFETCH(int, workbookDelay);
+    QFETCH(int, paper);
+    QFETCH(QString, listText);
+    QFETCH(QString, expectedNames);
+    QFETCH(QString, expectedRange);
+    QFETCH(QString, expectedPaper);
+    QFETCH(QString, expectedList);
+
+    runOptions().appointedSheetNames = QStringLiteral("earlier names");
+    runOptions().printRange = QStringLiteral("earlier range");
+    runOptions().workbookList = QStringLiteral("earlier list");
+
+    child<QCheckBox>("cBox_SkipEmptySheet")->setChecked(skipEmpty);
+    child<QCheckBox>("cBox_AppointedSheet")->setChecked(appointed);
+    child<QLineEdit>("lEdt_AppointedSeetName")->setText(names);
+    child<QCheckBox>("cBox_OnlyFirstSheet")->setChecked(onlyFirst);
+    child<QCheckBox>("cBox_PrintRange")->setChecked(range);
+    child<QLineEdit>("lEdt_PrintRange")->setText(rangeText);
+    child<QSpinBox>("sBox_PrintDelay")->setValue(sheetDelay);
+    child<QSpinBox>("sBox_PrintDelayWb")->setValue(workbookDelay);
+    child<QComboBox>("cmBox_PaperSize")->setCurrentIndex(paper);
+    child<QPlainTextEdit>("pTEdt_ExceFilesPathList")->setPlainText(listText);
+
+    clickStart(QStringLiteral("print"));
+
+    const RunOptions& o = runOptions();
+    QCOMPARE(o.skipEmptySheets, skipEmpty);
+    QCOMPARE(o.appointedSheetsOnly, appointed);
+    QCOMPARE(o.appointedSheetNames, expectedNames);
+    QCOMPARE(o.onlyFirstSheet, onlyFirst);
+    QCOMPARE(o.printRangeOnly, range);
+    QCOMPARE(o.printRange, expectedRange);
+    QCOMPARE(o.sheetDelaySeconds, sheetDelay);
+    QCOMPARE(o.workbookDelaySeconds, workbookDelay);
+    QCOMPARE(o.paperSize, expectedPaper);
+    QCOMPARE(o.workbookList, expectedList);
+    QCOMPARE(o.failedListPath, folder + QStringLiteral("/无法打印的文件目录.txt"));
+    // An empty list starts a run all the same.
+    QVERIFY(window->currentWorker());
+    QTRY_VERIFY(startButtonsEnabled());
+}
+
+void RunControlTest::pageSetupOptions_data()
+{
+    QTest::addColumn<QList<bool>>("checked"); // left, right, top, bottom, header, footer
+    QTest::addColumn<QList<double>>("typed");
+    QTest::addColumn<bool>("orientationChecked");
+    QTest::addColumn<bool>("landscape");
+    QTest::addColumn<QList<double>>("expected"); // -1: the earlier value 9.5
+    QTest::addColumn<int>("expectedOrientation");
+
+    const QList<double> typed{1.0, 2.25, 0.5, 3.0, 0.0, 99.99};
+    QTest::newRow("nothing checked")
+        << QList<bool>{false, false, false, false, false, false} << typed << false << true
+        << QList<double>{-1, -1, -1, -1, -1, -1} << 2;
+    QTest::newRow("left and footer")
+        << QList<bool>{true, false, false, false, false, true} << typed << false << false
+        << QList<double>{1.0, -1, -1, -1, -1, 99.99} << 2;
+    QTest::newRow("all, landscape")
+        << QList<bool>{true, true, true, true, true, true} << typed << true << true
+        << QList<double>{1.0, 2.25, 0.5, 3.0, 0.0, 99.99} << 2;
+    QTest::newRow("top and header, portrait")
+        << QList<bool>{false, false, true, false, true, false} << typed << true << false
+        << QList<double>{-1, -1, 0.5, -1, 0.0, -1} << 1;
+}
+
+void RunControlTest::pageSetupOptions()
+{
+    QFETCH(QList<bool>, checked);
+    QFETCH(QList<double>, typed);
+    QFETCH(bool, orientationChecked);
+    QFETCH(bool, landscape);
+    QFETCH(QList<double>, expected);
+    QFETCH(int, expectedOrientation);
+
+    RunOptions& o = runOptions();
+    double RunOptions::*values[] = {&RunOptions::leftMarginCm,   &RunOptions::rightMarginCm,
+                                    &RunOptions::topMarginCm,    &RunOptions::bottomMarginCm,
+                                    &RunOptions::headerMarginCm, &RunOptions::footerMarginCm};
+    bool RunOptions::*flags[] = {&RunOptions::changeLeftMargin,   &RunOptions::changeRightMargin,
+                                 &RunOptions::changeTopMargin,    &RunOptions::changeBottomMargin,
+                                 &RunOptions::changeHeaderMargin, &RunOptions::changeFooterMargin};
+    const char* boxes[] = {"LeftMargin",   "RightMargin",  "TopMargin",
+                           "BottomMargin", "HeaderMargin", "FooterMargin"};
+    for (int i = 0; i < 6; ++i) {
+        o.*values[i] = 9.5;
+        o.*flags[i] = !checked[i];
+        const QByteArray side(boxes[i]);
+        child<QCheckBox>(("cBox_" + side).constData())->setChecked(checked[i]);
+        child<QDoubleSpinBox>(("dsBox_" + side).constData())->setValue(typed[i]);
+    }
+    o.orientation = 2;
+    o.changeOrientation = !orientationChecked;
+    child<QCheckBox>("cBox_Orientation")->setChecked(orientationChecked);
+    child<QRadioButton>(landscape ? "rBtn_Orientation2" : "rBtn_Orientation1")->setChecked(true);
+
+    clickStart(QStringLiteral("pagesetup"));
+
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY2(o.*flags[i] == checked[i], boxes[i]);
+        QCOMPARE(o.*values[i], expected[i] < 0 ? 9.5 : expected[i]);
+    }
+    QCOMPARE(o.changeOrientation, orientationChecked);
+    QCOMPARE(o.orientation, expectedOrientation);
+    QTRY_VERIFY(startButtonsEnabled());
+}
+
+void RunControlTest::pageSetupLeavesPrintOptions()
+{
+    RunOptions& o = runOptions();
+    o.workbookList = QStringLiteral("earlier list");
+    o.printRangeOnly = true;
+    o.printRange = QStringLiteral("A1");
+    o.sheetDelaySeconds = 7;
+    o.workbookDelaySeconds = 8;
+    o.paperSize = QStringLiteral("B4");
+    child<QCheckBox>("cBox_PrintRange")->setChecked(false);
+    child<QSpinBox>("sBox_PrintDelay")->setValue(1);
+    child<QComboBox>("cmBox_PaperSize")->setCurrentIndex(2);
+    child<QPlainTextEdit>("pTEdt_ExceFilesPathList")->setPlainText(QStringLiteral("/x.xlsx"));
+    child<QCheckBox>("cBox_OnlyFirstSheet")->setChecked(true);
+    child<QCheckBox>("cBox_SkipEmptySheet")->setChecked(false);
+
+    clickStart(QStringLiteral("pagesetup"));
+
+    QCOMPARE(o.workbookList, QStringLiteral("earlier list"));
+    QVERIFY(o.printRangeOnly);
+    QCOMPARE(o.printRange, QStringLiteral("A1"));
+    QCOMPARE(o.sheetDelaySeconds, 7);
+    QCOMPARE(o.workbookDelaySeconds, 8);
+    QCOMPARE(o.paperSize, QStringLiteral("B4"));
+    // The options both runs share are read.
+    QVERIFY(o.onlyFirstSheet);
+    QVERIFY(!o.skipEmptySheets);
+    QTRY_VERIFY(startButtonsEnabled());
+}
+
+void RunControlTest::failedListDeletedAtStart_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("trailingSlash");
+    QTest::newRow("print") << "print" << false;
+    QTest::newRow("page setup") << "pagesetup" << false;
+    QTest::newRow("print, folder ending in /") << "print" << true;
+    QTest::newRow("page setup, folder ending in /") << "pagesetup" << true;
+}
+
+void RunControlTest::failedListDeletedAtStart()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, trailingSlash);
+
+    const QString failedList = folder + QStringLiteral("/无法打印的文件目录.txt");
+    QFile file(failedList);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("/old/a.xlsx\r\n");
+    file.close();
+    const QString folderText = trailingSlash ? folder + '/' : folder;
+    setFolder(folderText);
+
+    clickStart(kind);
+
+    QVERIFY(!QFile::exists(failedList));
+    QCOMPARE(runOptions().failedListPath, folderText + QStringLiteral("/无法打印的文件目录.txt"));
+    QCOMPARE(runOptions().sourceFolder, folderText);
+    QVERIFY(window->currentWorker());
+    QTRY_VERIFY(startButtonsEnabled());
+}
+
+void RunControlTest::progressShown()
+{
+    clickStart(QStringLiteral("print"));
+    QTRY_VERIFY(startButtonsEnabled());
+    const QString text = QStringLiteral("正在处理: /a/b c.xlsx  ");
+    emit window->currentWorker()->ShowDisposingFile(text);
+    QCOMPARE(status(), text);
+}
+
+void RunControlTest::quitEndsRunAfterWorkbookInHand()
+{
+    // The recording fake with three workbooks; the program quits while the
+    // first one is being printed.
+    testsupport::FakeSpreadsheet spreadsheet;
+    QStringList paths;
+    for (const char* name : {"a.xlsx", "b.xlsx", "c.xlsx"})
+        paths << testsupport::addWorkbookFile(
+            spreadsheet, folder + '/' + QLatin1String(name),
+            testsupport::FakeWorkbook::withSheets(
+                {QStringLiteral("Sheet1"), QStringLiteral("Sheet2")}));
+    QSemaphore reached;
+    spreadsheet.setOnCall([&reached](const QString& line) {
+        if (line.startsWith(QLatin1String("PrintOut")) && !runOptions().quitRequested) {
+            reached.release();
+            waitForQuitRequest();
+        }
+    });
+    MergeObject::setApplicationFactory(spreadsheet.factory());
+    child<QPlainTextEdit>("pTEdt_ExceFilesPathList")->setPlainText(paths.join('\n'));
+
+    clickStart(QStringLiteral("print"));
+    QVERIFY(reached.tryAcquire(1, 20000));
+    QVERIFY(window->finishRunBeforeExit());
+
+    QVERIFY(runOptions().quitRequested);
+    QVERIFY(!window->currentWorker());
+    QVERIFY(!window->currentWorkerThread());
+    const QStringList opened = spreadsheet.calls({QStringLiteral("open ")});
+    QCOMPARE(opened.size(), 1);
+    QVERIFY(opened.first().contains(QLatin1String("a.xlsx")));
+    QVERIFY(spreadsheet.log().contains(QStringLiteral("Quit")));
+    QCOMPARE(spreadsheet.workbook(paths.first()).closeCount, 1);
+    QCOMPARE(spreadsheet.misuse(), QStringList());
+}
+
+void RunControlTest::closingWindowEndsRun()
+{
+    QSemaphore started;
+    onApplicationStart = [&started] {
+        started.release();
+        waitForQuitRequest();
+    };
+    clickStart(QStringLiteral("pagesetup"));
+    QVERIFY(started.tryAcquire(1, 20000));
+    QPointer<QThread> thread = window->currentWorkerThread();
+    QVERIFY(thread);
+    window.reset();
+    QVERIFY(thread.isNull());
+    QVERIFY(runOptions().quitRequested);
+    QCOMPARE(applicationsQuit.load(), 1);
+}
+
+void RunControlTest::quitWhenRunWillNotEnd()
+{
+    // A run that pays no heed to the quit request: the wait gives up and
+    // reports the thread still running, and a later call finds it ended.
+    QSemaphore started;
+    QSemaphore release;
+    onApplicationStart = [&started, &release] {
+        started.release();
+        release.tryAcquire(1, 20000);
+    };
+    clickStart(QStringLiteral("print"));
+    QVERIFY(started.tryAcquire(1, 20000));
+
+    QVERIFY(!window->finishRunBeforeExit(50, 50));
+    QVERIFY(runOptions().quitRequested);
+    QVERIFY(runOptions().stopRequested);
+    QVERIFY(window->currentWorkerThread());
+
+    release.release();
+    QVERIFY(window->finishRunBeforeExit());
+    QVERIFY(!window->currentWorkerThread());
+    QVERIFY(!window->currentWorker());
+    QCOMPARE(applicationsQuit.load(), 1);
+}
+
+QTEST_MAIN(RunControlTest)
+#include "tst_runcontrol.moc"
