@@ -1,0 +1,378 @@
+#include "cli/cliargs.h"
+
+#include "runcontrol/runoptions.h"
+
+#include <QRegularExpression>
+
+#include <utility>
+
+namespace cli {
+
+namespace {
+
+enum class Scope { Both, PrintOnly, PageSetupOnly };
+
+struct OptionSpec
+{
+    const char* name;
+    bool takesValue;
+    Scope scope;
+};
+
+const OptionSpec optionSpecs[] = {
+    {"--quiet", false, Scope::Both},
+    {"--no-skip-empty", false, Scope::Both},
+    {"--first-sheet", false, Scope::Both},
+    {"--sheets", true, Scope::Both},
+    {"--list", true, Scope::PrintOnly},
+    {"--range", true, Scope::PrintOnly},
+    {"--paper", true, Scope::PrintOnly},
+    {"--sheet-delay", true, Scope::PrintOnly},
+    {"--workbook-delay", true, Scope::PrintOnly},
+    {"--printer", true, Scope::PrintOnly},
+    {"--pdf", true, Scope::PrintOnly},
+    {"--left", true, Scope::PageSetupOnly},
+    {"--right", true, Scope::PageSetupOnly},
+    {"--top", true, Scope::PageSetupOnly},
+    {"--bottom", true, Scope::PageSetupOnly},
+    {"--header", true, Scope::PageSetupOnly},
+    {"--footer", true, Scope::PageSetupOnly},
+    {"--orientation", true, Scope::PageSetupOnly},
+};
+
+const OptionSpec* findOption(const QString& name)
+{
+    for (const OptionSpec& spec : optionSpecs) {
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    }
+    return nullptr;
+}
+
+struct GivenOption
+{
+    const OptionSpec* spec;
+    QString value;
+};
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// The window's delay boxes: whole seconds from 0 to 900, decimal digits only.
+bool parseDelay(const QString& text, int* seconds)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+    if (!digits.match(text).hasMatch())
+        return false;
+    const int value = text.toInt();
+    if (value > maxDelaySeconds)
+        return false;
+    *seconds = value;
+    return true;
+}
+
+// The window's margin boxes: 0.00 to 99.99 cm with at most two decimals and
+// "." as the decimal point.
+bool parseMargin(const QString& text, double* cm)
+{
+    static const QRegularExpression number(QStringLiteral("^[0-9]{1,4}(\\.[0-9]{1,2})?$"));
+    if (!number.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || value > maxMarginCm)
+        return false;
+    *cm = value;
+    return true;
+}
+
+bool parsePaper(const QString& text, QString* paper)
+{
+    const QString upper = text.toUpper();
+    static const char* const sizes[] = {"A3", "A4", "A5", "B4", "B5"};
+    for (const char* size : sizes) {
+        if (upper == QLatin1String(size)) {
+            *paper = upper;
+            return true;
+        }
+    }
+    if (text.compare(QLatin1String("default"), Qt::CaseInsensitive) == 0 ||
+        text == QStringLiteral("默认")) {
+        *paper = QStringLiteral("默认");
+        return true;
+    }
+    return false;
+}
+
+// Stores one option's value; false with a message when the value is refused.
+bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
+{
+    const QString name = QLatin1String(given.spec->name);
+    const QString& value = given.value;
+    auto refuse = [&](const QString& why) {
+        *error = name + QStringLiteral(": ") + why;
+        return false;
+    };
+
+    if (name == QLatin1String("--quiet")) {
+        args->quiet = true;
+    } else if (name == QLatin1String("--no-skip-empty")) {
+        args->skipEmptySheets = false;
+    } else if (name == QLatin1String("--first-sheet")) {
+        args->onlyFirstSheet = true;
+    } else if (name == QLatin1String("--sheets")) {
+        // Taken as typed, like the window's name edit: names are matched
+        // exactly, blanks included.
+        if (value.isEmpty())
+            return refuse(QStringLiteral("no sheet name given"));
+        args->appointedSheetsOnly = true;
+        args->appointedSheetNames = value;
+    } else if (name == QLatin1String("--list")) {
+        if (value.isEmpty())
+            return refuse(QStringLiteral("no list file given"));
+        args->listFile = value;
+    } else if (name == QLatin1String("--range")) {
+        static const QRegularExpression rangeChars(QStringLiteral("^[0-9a-zA-Z:]+$"));
+        const QString range = value.trimmed();
+        if (range.isEmpty())
+            return refuse(QStringLiteral("no cell range given"));
+        if (!rangeChars.match(range).hasMatch())
+            return refuse(quoted(value) +
+                          QStringLiteral(" may hold only letters, digits and \":\" (as A1:H20)"));
+        args->printRangeOnly = true;
+        args->printRange = range;
+    } else if (name == QLatin1String("--paper")) {
+        if (!parsePaper(value, &args->paperSize))
+            return refuse(QStringLiteral("unknown paper size ") + quoted(value) +
+                          QStringLiteral(" (use A3, A4, A5, B4, B5 or default)"));
+    } else if (name == QLatin1String("--sheet-delay") ||
+               name == QLatin1String("--workbook-delay")) {
+        int* target = name == QLatin1String("--sheet-delay") ? &args->sheetDelaySeconds
+                                                             : &args->workbookDelaySeconds;
+        if (!parseDelay(value, target))
+            return refuse(quoted(value) + QStringLiteral(" is not a whole number of seconds "
+                                                         "from 0 to 900"));
+    } else if (name == QLatin1String("--printer")) {
+        if (value.isEmpty())
+            return refuse(QStringLiteral("no printer name given"));
+        args->printTarget.kind = automation::PrintTarget::NamedPrinter;
+        args->printTarget.name = value;
+    } else if (name == QLatin1String("--pdf")) {
+        if (value.isEmpty())
+            return refuse(QStringLiteral("no folder given"));
+        args->printTarget.kind = automation::PrintTarget::PdfDirectory;
+        args->printTarget.name = value;
+    } else if (name == QLatin1String("--orientation")) {
+        if (value.compare(QLatin1String("portrait"), Qt::CaseInsensitive) == 0)
+            args->orientation = automation::OrientationPortrait;
+        else if (value.compare(QLatin1String("landscape"), Qt::CaseInsensitive) == 0)
+            args->orientation = automation::OrientationLandscape;
+        else
+            return refuse(QStringLiteral("unknown orientation ") + quoted(value) +
+                          QStringLiteral(" (use portrait or landscape)"));
+        args->changeOrientation = true;
+    } else {
+        Margin* margin = nullptr;
+        if (name == QLatin1String("--left"))
+            margin = &args->left;
+        else if (name == QLatin1String("--right"))
+            margin = &args->right;
+        else if (name == QLatin1String("--top"))
+            margin = &args->top;
+        else if (name == QLatin1String("--bottom"))
+            margin = &args->bottom;
+        else if (name == QLatin1String("--header"))
+            margin = &args->header;
+        else
+            margin = &args->footer;
+        if (!parseMargin(value, &margin->cm))
+            return refuse(quoted(value) + QStringLiteral(" is not a margin from 0 to 99.99 cm "
+                                                         "with at most two decimals"));
+        margin->change = true;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseArguments(const QStringList& arguments, CliArguments* result, QString* error)
+{
+    CliArguments args;
+
+    // --help wins over everything else, wherever it stands before "--".
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            args.help = true;
+            *result = args;
+            return true;
+        }
+    }
+
+    QStringList positional;
+    QList<GivenOption> given;
+    bool optionsEnded = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (optionsEnded || argument == QLatin1String("-") ||
+            !argument.startsWith(QLatin1Char('-'))) {
+            positional.append(argument);
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const int equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        const OptionSpec* spec = findOption(name);
+        if (!spec) {
+            *error = name + QStringLiteral(": unknown option");
+            return false;
+        }
+        GivenOption option{spec, QString()};
+        if (spec->takesValue) {
+            if (equals >= 0) {
+                option.value = argument.mid(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                option.value = arguments.at(++i);
+            } else {
+                *error = name + QStringLiteral(": value missing");
+                return false;
+            }
+        } else if (equals >= 0) {
+            *error = name + QStringLiteral(": takes no value");
+            return false;
+        }
+        given.append(option);
+    }
+
+    if (positional.isEmpty()) {
+        *error = QStringLiteral("no command given (use print or page-setup; see --help)");
+        return false;
+    }
+    const QString command = positional.takeFirst();
+    if (command == QLatin1String("print")) {
+        args.command = Command::Print;
+    } else if (command == QLatin1String("page-setup")) {
+        args.command = Command::PageSetup;
+    } else {
+        *error = QStringLiteral("unknown command ") + quoted(command) +
+                 QStringLiteral(" (use print or page-setup; see --help)");
+        return false;
+    }
+    if (positional.isEmpty() || positional.first().isEmpty()) {
+        *error = QStringLiteral("FOLDER: no folder given");
+        return false;
+    }
+    args.folder = positional.takeFirst();
+    if (!positional.isEmpty()) {
+        *error = quoted(positional.first()) + QStringLiteral(": unexpected argument");
+        return false;
+    }
+
+    // Options in the order given, so that a repeated option's last value
+    // counts, as with most command-line tools.
+    bool printerGiven = false;
+    bool pdfGiven = false;
+    for (const GivenOption& option : std::as_const(given)) {
+        const QString name = QLatin1String(option.spec->name);
+        if (option.spec->scope == Scope::PrintOnly && args.command != Command::Print) {
+            *error = name + QStringLiteral(": only for the print command");
+            return false;
+        }
+        if (option.spec->scope == Scope::PageSetupOnly && args.command != Command::PageSetup) {
+            *error = name + QStringLiteral(": only for the page-setup command");
+            return false;
+        }
+        if (!applyValue(option, &args, error))
+            return false;
+        printerGiven = printerGiven || name == QLatin1String("--printer");
+        pdfGiven = pdfGiven || name == QLatin1String("--pdf");
+    }
+    if (printerGiven && pdfGiven) {
+        *error = QStringLiteral("--pdf: cannot be combined with --printer");
+        return false;
+    }
+
+    *result = args;
+    return true;
+}
+
+void applyOptions(const CliArguments& args, RunOptions& options)
+{
+    options.skipEmptySheets = args.skipEmptySheets;
+    options.appointedSheetsOnly = args.appointedSheetsOnly;
+    options.appointedSheetNames = args.appointedSheetNames;
+    options.onlyFirstSheet = args.onlyFirstSheet;
+    options.printRangeOnly = args.printRangeOnly;
+    options.printRange = args.printRange;
+    options.sheetDelaySeconds = args.sheetDelaySeconds;
+    options.workbookDelaySeconds = args.workbookDelaySeconds;
+    options.paperSize = args.paperSize;
+
+    options.changeLeftMargin = args.left.change;
+    options.leftMarginCm = args.left.cm;
+    options.changeRightMargin = args.right.change;
+    options.rightMarginCm = args.right.cm;
+    options.changeTopMargin = args.top.change;
+    options.topMarginCm = args.top.cm;
+    options.changeBottomMargin = args.bottom.change;
+    options.bottomMarginCm = args.bottom.cm;
+    options.changeHeaderMargin = args.header.change;
+    options.headerMarginCm = args.header.cm;
+    options.changeFooterMargin = args.footer.change;
+    options.footerMarginCm = args.footer.cm;
+    options.changeOrientation = args.changeOrientation;
+    options.orientation = args.orientation;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: quorvane-cli print FOLDER [options]\n"
+        "       quorvane-cli page-setup FOLDER [options]\n"
+        "\n"
+        "print       prints every workbook (.xls, .xlsx, .xlsm, .csv) under FOLDER and its\n"
+        "            subfolders, in the order the window's list shows them.\n"
+        "page-setup  changes margins and orientation of every workbook under FOLDER and\n"
+        "            saves each one in place (make a backup first).\n"
+        "\n"
+        "Workbooks that cannot be opened are listed in FOLDER/无法打印的文件目录.txt.\n"
+        "\n"
+        "Options for both commands:\n"
+        "  --no-skip-empty       also handle empty sheets (skipped by default)\n"
+        "  --first-sheet         only the first sheet of each workbook\n"
+        "  --sheets NAMES        only sheets with these exact names, joined by \"||\"\n"
+        "                        (as Sheet2||Sheet3)\n"
+        "  --quiet               no progress lines; errors only on standard error\n"
+        "  -h, --help            show this text\n"
+        "\n"
+        "Options for print:\n"
+        "  --list FILE           print the workbooks listed in FILE (one path per line,\n"
+        "                        in order) instead of walking FOLDER; a failure list of an\n"
+        "                        earlier run can be given here\n"
+        "  --range RANGE         print only this cell range of each sheet (as A1:H20)\n"
+        "  --paper SIZE          A3, A4, A5, B4 or B5; default keeps each sheet's own\n"
+        "  --sheet-delay N       wait N seconds between sheets (0 to 900, default 0)\n"
+        "  --workbook-delay N    wait N seconds between workbooks (0 to 900, default 0)\n"
+        "  --printer NAME        print to this printer instead of the default one\n"
+        "  --pdf DIR             write each printout as a PDF file into DIR instead\n"
+        "                        (\"<workbook> - <sheet>.pdf\"; DIR is created if missing)\n"
+        "\n"
+        "Options for page-setup (each given margin is changed, the others are kept):\n"
+        "  --left CM, --right CM, --top CM, --bottom CM, --header CM, --footer CM\n"
+        "                        margins in centimetres, 0 to 99.99, at most two decimals\n"
+        "  --orientation portrait|landscape\n"
+        "\n"
+        "Progress goes to standard error, the final report to standard output.\n"
+        "Ctrl-C stops the run after closing the open workbook and the spreadsheet program.\n"
+        "\n"
+        "Exit status: 0 every workbook done, 1 some workbooks failed (or the range was\n"
+        "invalid), 2 bad usage, 3 no usable spreadsheet program, 130 interrupted.\n");
+}
+
+} // namespace cli

@@ -1,0 +1,69 @@
+// Command line of quorvane-cli: the two commands, their options and the
+// checks made on every value before a run may start.  Parsing never touches
+// the disk; the checks that need it (the folder, the list file, the printer,
+// the PDF folder) are made by runCli.
+#pragma once
+
+#include "automation/spreadsheet.h"
+
+#include <QString>
+#include <QStringList>
+
+struct RunOptions;
+
+namespace cli {
+
+enum class Command { None, Print, PageSetup };
+
+struct Margin
+{
+    bool change = false;
+    double cm = 0.0;
+};
+
+// Everything the command line says, with the window's starting values as
+// defaults.
+struct CliArguments
+{
+    Command command = Command::None;
+    bool help = false;
+    QString folder;   // as given
+    QString listFile; // --list; empty when the folder's own walk is used
+    bool quiet = false;
+
+    bool skipEmptySheets = true; // the window's box starts checked
+    bool onlyFirstSheet = false;
+    bool appointedSheetsOnly = false;
+    QString appointedSheetNames;
+
+    // print only
+    bool printRangeOnly = false;
+    QString printRange;
+    QString paperSize = QStringLiteral("默认");
+    int sheetDelaySeconds = 0;
+    int workbookDelaySeconds = 0;
+    automation::PrintTarget printTarget;
+
+    // page-setup only
+    Margin left, right, top, bottom, header, footer;
+    bool changeOrientation = false;
+    int orientation = automation::OrientationPortrait;
+};
+
+// Parses the arguments after the program name.  On a refusal returns false and
+// puts a one-line message naming the offending option (or FOLDER / the
+// command) into *error.  --help anywhere wins over every other problem.
+bool parseArguments(const QStringList& arguments, CliArguments* result, QString* error);
+
+// Copies the option fields into a run's options, the way the window fills
+// them at a run start.  Folder, lists, paths and the two flags are left alone.
+void applyOptions(const CliArguments& arguments, RunOptions& options);
+
+// The --help text, English, ending with a line feed.
+QString usageText();
+
+// Limits shared with the window's controls.
+constexpr int maxDelaySeconds = 900;
+constexpr double maxMarginCm = 99.99;
+
+} // namespace cli

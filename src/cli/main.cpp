@@ -1,0 +1,33 @@
+// quorvane-cli: the batch print and page-setup runs without the window, for
+// scheduled jobs and scripts.  Its own executable name keeps it out of the
+// window's single-copy rule, which it never applies either.
+#include "automation/application.h"
+#include "cli/clirun.h"
+#include "cli/interrupt.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    // First, so that no Ctrl-C can end the program between here and the run.
+    cli::installInterruptHandlers();
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quorvane-cli"));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+#else
+    out.setCodec("UTF-8");
+    err.setCodec("UTF-8");
+#endif
+
+    return cli::runCli(QCoreApplication::arguments().mid(1),
+                       automation::createSpreadsheetApplication, out, err, cli::systemPrinters);
+}
