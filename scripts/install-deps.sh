@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     qtbase5-dev qtbase5-dev-tools
     libreoffice-calc libreoffice-core libreoffice-dev
-    libzip-dev zipcmp unzip
+    libzip-dev zipcmp unzip libgsf-bin
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
     xvfb xauth fonts-wqy-microhei xdg-utils
 )

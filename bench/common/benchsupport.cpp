@@ -1,0 +1,85 @@
+#include "benchsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+
+#include <unistd.h>
+
+namespace bench {
+
+qint64 childPeakResidentKiB(const QByteArray& name)
+{
+    qint64 total = 0;
+    const QByteArray self = QByteArray::number(qint64(getpid()));
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : pids) {
+        bool numeric = false;
+        pid.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        if (QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid))).fileName() !=
+            QString::fromUtf8(name))
+            continue;
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        QByteArray ppid, rss;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("PPid:"))
+                ppid = line.mid(5).trimmed();
+            else if (line.startsWith("VmHWM:"))
+                rss = line.mid(6).trimmed().split(' ').value(0);
+        }
+        if (ppid == self)
+            total += rss.toLongLong();
+    }
+    return total;
+}
+
+double timeSoffice(const QStringList& arguments, int timeoutSeconds)
+{
+    QTemporaryDir profile;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList all{QStringLiteral("--headless"), QStringLiteral("--norestore"),
+                    QStringLiteral("-env:UserInstallation=") +
+                        QUrl::fromLocalFile(profile.path()).toString()};
+    all += arguments;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral("soffice"), all);
+    if (!process.waitForFinished(timeoutSeconds * 1000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return -1;
+    return timer.elapsed() / 1000.0;
+}
+
+int countPdfs(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files).size();
+}
+
+int waitForPdfs(const QString& folder, int count, int timeoutSeconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int found = countPdfs(folder);
+    while (found < count && timer.elapsed() < timeoutSeconds * 1000) {
+        QThread::msleep(200);
+        found = countPdfs(folder);
+    }
+    return found;
+}
+
+} // namespace bench

@@ -1,0 +1,226 @@
+#include "e2esupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+#include <unistd.h>
+#include <zip.h>
+
+namespace e2e {
+
+QString pdfPrinterFolder()
+{
+    const QString folder = QString::fromLocal8Bit(qgetenv("QUORVANE_PDF_DIR"));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return QString();
+    return folder;
+}
+
+QStringList pdfFiles(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
+}
+
+PdfInfo pdfInfo(const QString& path)
+{
+    PdfInfo info;
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {path});
+    if (!process.waitForFinished(30000))
+        return info;
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)"),
+                                   QRegularExpression::MultilineOption);
+    const QRegularExpression size(QStringLiteral("^Page size:\\s+([\\d.]+) x ([\\d.]+)"),
+                                  QRegularExpression::MultilineOption);
+    const auto p = pages.match(out);
+    if (p.hasMatch())
+        info.pages = p.captured(1).toInt();
+    const auto s = size.match(out);
+    if (s.hasMatch()) {
+        info.width = s.captured(1).toDouble();
+        info.height = s.captured(2).toDouble();
+    }
+    return info;
+}
+
+QMap<QString, QByteArray> zipEntries(const QString& path)
+{
+    QMap<QString, QByteArray> entries;
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!archive)
+        return entries;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(archive, zip_uint64_t(i), 0, &st) != 0)
+            continue;
+        zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(i), 0);
+        if (!file)
+            continue;
+        QByteArray data(int(st.size), Qt::Uninitialized);
+        const zip_int64_t read = zip_fread(file, data.data(), st.size);
+        zip_fclose(file);
+        if (read == zip_int64_t(st.size))
+            entries.insert(QString::fromUtf8(st.name), data);
+    }
+    zip_close(archive);
+    return entries;
+}
+
+QString xmlAttribute(const QByteArray& xml, const QString& element, const QString& attr)
+{
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == element)
+            return reader.attributes().value(attr).toString();
+    }
+    return QString();
+}
+
+int childProcessesNamed(const QByteArray& name)
+{
+    int count = 0;
+    const QByteArray self = QByteArray::number(qint64(getpid()));
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : pids) {
+        bool numeric = false;
+        pid.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // pid (comm) state ppid ...: comm may hold spaces, so split after ')'.
+        const int close = line.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (fields.size() < 2 || fields.at(1) != self)
+            continue;
+        const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+        if (QFileInfo(exe).fileName().toUtf8() == name)
+            ++count;
+    }
+    return count;
+}
+
+bool sofficeConvert(const QString& input, const QString& filter, const QString& outDir)
+{
+    QTemporaryDir profile;
+    QProcess process;
+    process.start(
+        QStringLiteral("soffice"),
+        {QStringLiteral("--headless"), QStringLiteral("--norestore"),
+         QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+         QStringLiteral("--convert-to"), filter, QStringLiteral("--outdir"), outDir, input});
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+namespace {
+
+quint16 u16(const QByteArray& data, int at)
+{
+    return quint16(uchar(data.at(at)) | (uchar(data.at(at + 1)) << 8));
+}
+
+double f64(const QByteArray& data, int at)
+{
+    double value = 0;
+    if (at + 8 <= data.size())
+        memcpy(&value, data.constData() + at, 8); // little-endian, as on x86
+    return value;
+}
+
+} // namespace
+
+QList<XlsPageSetup> xlsPageSetups(const QString& path)
+{
+    QProcess process;
+    process.start(QStringLiteral("gsf"), {QStringLiteral("cat"), path, QStringLiteral("Workbook")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return {};
+    const QByteArray stream = process.readAllStandardOutput();
+
+    QStringList names; // from the BOUNDSHEET records of the globals, in order
+    QList<XlsPageSetup> sheets;
+    XlsPageSetup* current = nullptr;
+    for (int at = 0; at + 4 <= stream.size();) {
+        const quint16 type = u16(stream, at);
+        const int length = u16(stream, at + 2);
+        const QByteArray data = stream.mid(at + 4, length);
+        at += 4 + length;
+        if (data.size() != length)
+            break;
+        switch (type) {
+        case 0x0085: { // BOUNDSHEET: name at 6 (length, flags, characters)
+            const int count = uchar(data.at(6));
+            const bool wide = data.at(7) & 1;
+            names << (wide ? QString::fromUtf16(reinterpret_cast<const char16_t*>(
+                                                    data.constData() + 8),
+                                                count)
+                           : QString::fromLatin1(data.mid(8, count)));
+            break;
+        }
+        case 0x0809: // BOF: a worksheet substream begins
+            if (u16(data, 2) == 0x0010) {
+                sheets.append(XlsPageSetup{});
+                current = &sheets.last();
+                current->sheetName = names.value(sheets.size() - 1);
+            } else {
+                current = nullptr;
+            }
+            break;
+        case 0x000A: // EOF
+            current = nullptr;
+            break;
+        case 0x0026:
+        case 0x0027:
+        case 0x0028:
+        case 0x0029:
+            if (current) {
+                const double v = f64(data, 0);
+                (type == 0x0026   ? current->left
+                 : type == 0x0027 ? current->right
+                 : type == 0x0028 ? current->top
+                                  : current->bottom) = v;
+            }
+            break;
+        case 0x00A1: // SETUP: paper, flags (bit 1: portrait), header/footer
+            if (current && length >= 34) {
+                current->paperSize = u16(data, 0);
+                current->landscape = !(u16(data, 10) & 0x0002);
+                current->header = f64(data, 16);
+                current->footer = f64(data, 24);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return sheets;
+}
+
+} // namespace e2e

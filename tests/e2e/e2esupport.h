@@ -1,0 +1,59 @@
+// Helpers for the end-to-end tests: what the printer produced, what is inside
+// a zip package, which processes this test started.
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace e2e {
+
+// Folder cups-pdf writes into (QUORVANE_PDF_DIR), or empty when printing to a
+// PDF printer is not set up.
+QString pdfPrinterFolder();
+
+// PDF files in folder, by file name.
+QStringList pdfFiles(const QString& folder);
+
+struct PdfInfo
+{
+    int pages = 0;
+    double width = 0;  // first page, points
+    double height = 0; // first page, points
+};
+PdfInfo pdfInfo(const QString& path);
+
+// Entry name -> uncompressed bytes of every entry of a zip package.
+QMap<QString, QByteArray> zipEntries(const QString& path);
+
+// Value of attribute attr of the first element named element in xml, or an
+// empty string.
+QString xmlAttribute(const QByteArray& xml, const QString& element, const QString& attr);
+
+// Number of running processes with that executable name whose parent is this
+// process.
+int childProcessesNamed(const QByteArray& name);
+
+// Runs LibreOffice's own converter with a private profile: converts input into
+// outDir with the given filter ("xls", "csv", "xlsx").  False on failure.
+bool sofficeConvert(const QString& input, const QString& filter, const QString& outDir);
+
+QByteArray fileBytes(const QString& path);
+
+// Page setup of one sheet as stored in an .xls file (BIFF8): margins in
+// inches (-1 when the record is missing), orientation and paper code.
+struct XlsPageSetup
+{
+    QString sheetName;
+    double left = -1, right = -1, top = -1, bottom = -1, header = -1, footer = -1;
+    bool landscape = false;
+    int paperSize = 0;
+};
+
+// Reads the page setup records of every worksheet of an .xls file: the
+// workbook stream is taken out of the compound file with libgsf's `gsf cat`
+// and its records walked here.  Empty when the file cannot be read.
+QList<XlsPageSetup> xlsPageSetups(const QString& path);
+
+} // namespace e2e
