@@ -303,7 +303,7 @@ void MainWindow::startRun(RunKind kind)
         emit pBtn_ChangeMargin_HasClicked();
 }
 
-void MainWindow::fillPrintOptions()
+void MainWindow::fillSheetSelection()
 {
     RunOptions& options = runOptions();
     options.skipEmptySheets = ui->cBox_SkipEmptySheet->isChecked();
@@ -311,6 +311,12 @@ void MainWindow::fillPrintOptions()
     if (options.appointedSheetsOnly)
         options.appointedSheetNames = ui->lEdt_AppointedSeetName->text();
     options.onlyFirstSheet = ui->cBox_OnlyFirstSheet->isChecked();
+}
+
+void MainWindow::fillPrintOptions()
+{
+    fillSheetSelection();
+    RunOptions& options = runOptions();
     options.printRangeOnly = ui->cBox_PrintRange->isChecked();
     if (options.printRangeOnly)
         options.printRange = ui->lEdt_PrintRange->text().trimmed();
@@ -321,12 +327,8 @@ void MainWindow::fillPrintOptions()
 
 void MainWindow::fillPageSetupOptions()
 {
+    fillSheetSelection();
     RunOptions& options = runOptions();
-    options.skipEmptySheets = ui->cBox_SkipEmptySheet->isChecked();
-    options.appointedSheetsOnly = ui->cBox_AppointedSheet->isChecked();
-    if (options.appointedSheetsOnly)
-        options.appointedSheetNames = ui->lEdt_AppointedSeetName->text();
-    options.onlyFirstSheet = ui->cBox_OnlyFirstSheet->isChecked();
 
     const struct
     {

@@ -88,6 +88,8 @@ private:
     enum class RunKind { Print, PageSetup };
 
     void startRun(RunKind kind);
+    // The sheet-selection options both runs use.
+    void fillSheetSelection();
     void fillPrintOptions();
     void fillPageSetupOptions();
     void disposeOfWorker();

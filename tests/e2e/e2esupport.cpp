@@ -1,12 +1,16 @@
 #include "e2esupport.h"
 
+#include "runcontrol/mergeobject.h"
+
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -131,6 +135,29 @@ bool sofficeConvert(const QString& input, const QString& filter, const QString& 
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+QStringList runWorker(const QString& folder, const char* slot, int timeoutMs)
+{
+    QThread thread;
+    MergeObject worker(folder);
+    worker.moveToThread(&thread);
+    QStringList texts;
+    bool finished = false;
+    QObject receiver; // lives in this thread, so the texts arrive queued here
+    QObject::connect(&worker, &MergeObject::ShowDisposingFile, &receiver,
+                     [&texts](const QString& text) { texts << text; });
+    QObject::connect(&worker, &MergeObject::Set_pBtn_FileMerge_Enable, &receiver,
+                     [&finished] { finished = true; });
+    thread.start();
+    QMetaObject::invokeMethod(&worker, slot, Qt::QueuedConnection);
+    QDeadlineTimer deadline(timeoutMs);
+    while (!finished && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Texts sent just before the end signal are already queued ahead of it.
+    thread.quit();
+    thread.wait();
+    return finished ? texts : QStringList();
+}
+
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
@@ -178,9 +205,8 @@ QList<XlsPageSetup> xlsPageSetups(const QString& path)
         case 0x0085: { // BOUNDSHEET: name at 6 (length, flags, characters)
             const int count = uchar(data.at(6));
             const bool wide = data.at(7) & 1;
-            names << (wide ? QString::fromUtf16(reinterpret_cast<const char16_t*>(
-                                                    data.constData() + 8),
-                                                count)
+            names << (wide ? QString::fromUtf16(
+                                 reinterpret_cast<const char16_t*>(data.constData() + 8), count)
                            : QString::fromLatin1(data.mid(8, count)));
             break;
         }

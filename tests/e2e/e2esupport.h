@@ -41,6 +41,12 @@ bool sofficeConvert(const QString& input, const QString& filter, const QString& 
 
 QByteArray fileBytes(const QString& path);
 
+// Runs one run slot ("ExcelFileMerge" or "ChangeMargin") of a worker object
+// built on folder, in a thread of its own as the window does, and returns its
+// progress texts once it has reported its end.  Empty when the run did not
+// end within the time limit.
+QStringList runWorker(const QString& folder, const char* slot, int timeoutMs = 240000);
+
 // Page setup of one sheet as stored in an .xls file (BIFF8): margins in
 // inches (-1 when the record is missing), orientation and paper code.
 struct XlsPageSetup

@@ -7,12 +7,9 @@
 #include "runcontrol/runoptions.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 #include <algorithm>
 
@@ -103,18 +100,8 @@ void TestE2EPrintRun::printRun()
 
     const QStringList before = e2e::pdfFiles(m_pdfFolder);
 
-    QThread thread;
-    MergeObject worker(d);
-    worker.moveToThread(&thread);
-    QStringList texts;
-    connect(&worker, &MergeObject::ShowDisposingFile, this,
-            [&texts](const QString& text) { texts << text; });
-    QSignalSpy finished(&worker, &MergeObject::Set_pBtn_FileMerge_Enable);
-    thread.start();
-    QMetaObject::invokeMethod(&worker, "ExcelFileMerge", Qt::QueuedConnection);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 240000);
-    thread.quit();
-    QVERIFY(thread.wait(10000));
+    const QStringList texts = e2e::runWorker(d, "ExcelFileMerge");
+    QVERIFY2(!texts.isEmpty(), "the run did not end");
 
     QVERIFY2(!texts.isEmpty() && texts.last().startsWith(report), qPrintable(texts.join(" | ")));
     QVERIFY(texts.contains(QStringLiteral("excel OK!")));
