@@ -402,4 +402,11 @@ RunResult runBatch(RunKind& kind, const QStringList& entries, qint64 startTime,
 }
 
 } // namespace runs
+
+bool isFailureText(const QString& text)
+{
+    return text == runs::noApplicationText() || text == runs::applicationLostText() ||
+           text.startsWith(runs::invalidRangeText(QString()));
+}
+
 } // namespace automation

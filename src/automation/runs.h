@@ -52,6 +52,11 @@ struct RunResult
     QStringList failed; // native paths of the workbooks listed as failed
 };
 
+// Whether a progress text of a run reports a failure rather than progress:
+// no usable spreadsheet application, an invalid print range, an application
+// lost for good.
+bool isFailureText(const QString& text);
+
 // The batch print run over options.workbookList.  Clears options.stopRequested
 // when it ends on a stop.
 RunResult runPrint(RunOptions& options, const RunEnvironment& env);

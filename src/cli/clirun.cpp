@@ -27,13 +27,6 @@ namespace cli {
 
 namespace {
 
-// The run's own texts that are errors rather than progress: shown even with
-// --quiet.
-const QString noApplicationText =
-    QStringLiteral("本功能需要电脑中装有微软office或金山wps专业版(注意是专业版,不是个人版)!");
-const QString invalidRangePrefix = QStringLiteral("此文件指定区域无效,请重新设置!");
-const QString applicationLostText = QStringLiteral("电子表格程序已停止响应,运行已结束。");
-
 bool isValidUtf8(const QByteArray& bytes, QString* text)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
@@ -195,8 +188,8 @@ int runCli(const QStringList& arguments, const AppFactory& createApplication, QT
             out.flush();
             return;
         }
-        if (quiet && text != noApplicationText && text != applicationLostText &&
-            !text.startsWith(invalidRangePrefix))
+        // Failures are shown even with --quiet.
+        if (quiet && !automation::isFailureText(text))
             return;
         err << text << '\n';
         err.flush();
