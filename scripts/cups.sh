@@ -25,6 +25,8 @@ start)
         echo "AnonDirName $OUTDIR" | $SUDO tee -a "$conf" >/dev/null
     fi
     $SUDO mkdir -p "$OUTDIR"
+    # The folder holds only what the test printer wrote; start it empty.
+    $SUDO find "$OUTDIR" -maxdepth 1 -name '*.pdf' -delete
     if ! running; then
         $SUDO cupsd
     fi

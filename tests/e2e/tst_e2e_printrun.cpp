@@ -6,6 +6,7 @@
 #include "runcontrol/mergeobject.h"
 #include "runcontrol/runoptions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -26,6 +27,9 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_pdfFolder;
+    // Workbook names carry this process's id: the printer names its PDF files
+    // after the document, so jobs of other programs can be told apart.
+    QString m_book1, m_book2;
 };
 
 void TestE2EPrintRun::initTestCase()
@@ -39,11 +43,13 @@ void TestE2EPrintRun::initTestCase()
     MergeObject::setFailedListOpener([](const QString&) {});
     QVERIFY(m_dir.isValid());
     const QString d = m_dir.path();
+    m_book1 = QStringLiteral("book1-%1.xlsx").arg(QCoreApplication::applicationPid());
+    m_book2 = QStringLiteral("book2-%1.xlsx").arg(QCoreApplication::applicationPid());
     // Sheet1 fills two A3 pages, Empty has nothing, Data one page.
-    QVERIFY(writeXlsx(d + "/book1.xlsx",
+    QVERIFY(writeXlsx(d + "/" + m_book1,
                       {filledSheet("Sheet1", 150), Sheet{"Empty", {}}, filledSheet("Data", 3)}));
     QVERIFY(QDir(d).mkdir("sub"));
-    QVERIFY(writeXlsx(d + "/sub/book2.xlsx", {filledSheet("Alpha", 3), filledSheet("Beta", 4)}));
+    QVERIFY(writeXlsx(d + "/sub/" + m_book2, {filledSheet("Alpha", 3), filledSheet("Beta", 4)}));
     QFile corrupt(d + "/broken.xlsx");
     QVERIFY(corrupt.open(QIODevice::WriteOnly));
     corrupt.write(QByteArray(4096, '\x17'));
@@ -81,8 +87,8 @@ void TestE2EPrintRun::printRun()
     const QString d = m_dir.path();
     RunOptions& options = runOptions();
     options.sourceFolder = d;
-    options.workbookList = QStringList{d + "/book1.xlsx", d + "/broken.xlsx", d + "/~$book1.xlsx",
-                                       d + "/sub/book2.xlsx"}
+    options.workbookList = QStringList{d + "/" + m_book1, d + "/broken.xlsx", d + "/~$book1.xlsx",
+                                       d + "/sub/" + m_book2}
                                .join('\n');
     options.failedListPath = d + "/" + failedListFileName();
     QFile::remove(options.failedListPath);
@@ -117,7 +123,10 @@ void TestE2EPrintRun::printRun()
     auto newPdfs = [&] {
         QStringList now = e2e::pdfFiles(m_pdfFolder);
         now.erase(std::remove_if(now.begin(), now.end(),
-                                 [&](const QString& f) { return before.contains(f); }),
+                                 [&](const QString& f) {
+                                     return before.contains(f) ||
+                                            !(f.startsWith(m_book1) || f.startsWith(m_book2));
+                                 }),
                   now.end());
         return now;
     };
