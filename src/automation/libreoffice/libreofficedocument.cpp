@@ -1,6 +1,7 @@
 #include "automation/libreoffice/libreofficedocument.h"
 
 #include "automation/libreoffice/workbookstate.h"
+#include "automation/ooxml/ooxmlworkbook.h"
 
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
@@ -394,7 +395,9 @@ public:
             // its texts: leave its bytes alone.
             return true;
         case FileFormat::Xlsx:
-            return nativeFilter(m_state->format, m_state->filterName) && saveOoxml();
+            // Opened for editing through ooxml::openWorkbookForEditing, never
+            // here; the office's export would lose parts of the package.
+            return false;
         case FileFormat::Xls:
         case FileFormat::Other:
             // Another format under the workbook's name (HTML named .xls, an
@@ -409,25 +412,6 @@ public:
     void close() override { m_state->close(); }
 
 private:
-    // The office's own export would lose parts of the package (frozen panes,
-    // theme, table styles), so only the page setup values change, in place.
-    bool saveOoxml()
-    {
-        if (m_state->changes.isEmpty())
-            return true;
-        QMap<QString, ooxml::SheetPageSetup> changes;
-        for (auto it = m_state->changes.cbegin(); it != m_state->changes.cend(); ++it) {
-            if (!it.value().isEmpty())
-                changes.insert(it.key(), it.value());
-        }
-        if (changes.isEmpty())
-            return true;
-        if (!ooxml::applyPageSetup(m_state->path, changes))
-            return false;
-        m_state->changes.clear();
-        return true;
-    }
-
     // Stores to a new file beside the original and renames it over the
     // original once complete, with the original's permissions.
     bool storeReplacing(const OUString& filter)
@@ -483,6 +467,12 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
     if (mode == OpenMode::ForEditing && !editBlocker(path).isEmpty())
         return nullptr;
     const FileFormat format = formatOf(path);
+    // Page setup changes only a few elements of an .xlsx/.xlsm package; they
+    // are read and written in the package itself, which takes a few
+    // milliseconds where loading the workbook into the office takes a tenth
+    // of a second or more (and the office's own export would lose parts of it).
+    if (mode == OpenMode::ForEditing && format == FileFormat::Xlsx)
+        return ooxml::openWorkbookForEditing(path);
 
     std::vector<beans::PropertyValue> props{
         property("Hidden", Any(true)),

@@ -1,6 +1,7 @@
 #include "automation/ooxml/sheetpart.h"
 
-#include <QCoreApplication>
+#include "automation/ooxml/package.h"
+
 #include <QHash>
 #include <QVector>
 #include <QXmlStreamReader>
@@ -9,24 +10,10 @@
 #include <cmath>
 
 namespace ooxml {
+
+using namespace detail;
+
 namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("ooxml", text);
-}
-
-bool fail(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-    return false;
-}
-
-const QByteArray kMainNamespaces[] = {
-    "http://schemas.openxmlformats.org/spreadsheetml/2006/main",
-    "http://purl.oclc.org/ooxml/spreadsheetml/main",
-};
 
 // Child element order of each sheet kind (CT_Worksheet, CT_Chartsheet,
 // CT_Dialogsheet).  An element missing from a part goes after the last
