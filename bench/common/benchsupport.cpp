@@ -1,9 +1,10 @@
 #include "benchsupport.h"
 
+#include "app/platform/processes.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,27 +18,19 @@ qint64 childPeakResidentKiB(const QByteArray& name)
 {
     qint64 total = 0;
     const QByteArray self = QByteArray::number(qint64(getpid()));
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& pid : pids) {
-        bool numeric = false;
-        pid.toLongLong(&numeric);
-        if (!numeric)
-            continue;
-        if (QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid))).fileName() !=
-            QString::fromUtf8(name))
-            continue;
+    for (const long long pid : processIdsByName(name.constData())) {
         QFile status(QStringLiteral("/proc/%1/status").arg(pid));
         if (!status.open(QIODevice::ReadOnly))
             continue;
-        QByteArray ppid, rss;
+        QByteArray ppid, peak;
         for (const QByteArray& line : status.readAll().split('\n')) {
             if (line.startsWith("PPid:"))
                 ppid = line.mid(5).trimmed();
             else if (line.startsWith("VmHWM:"))
-                rss = line.mid(6).trimmed().split(' ').value(0);
+                peak = line.mid(6).trimmed().split(' ').value(0);
         }
         if (ppid == self)
-            total += rss.toLongLong();
+            total += peak.toLongLong();
     }
     return total;
 }

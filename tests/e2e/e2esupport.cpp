@@ -1,5 +1,6 @@
 #include "e2esupport.h"
 
+#include "app/platform/processes.h"
 #include "runcontrol/mergeobject.h"
 
 #include <QCoreApplication>
@@ -93,26 +94,10 @@ QString xmlAttribute(const QByteArray& xml, const QString& element, const QStrin
 int childProcessesNamed(const QByteArray& name)
 {
     int count = 0;
-    const QByteArray self = QByteArray::number(qint64(getpid()));
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& pid : pids) {
-        bool numeric = false;
-        pid.toLongLong(&numeric);
-        if (!numeric)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        // pid (comm) state ppid ...: comm may hold spaces, so split after ')'.
-        const int close = line.lastIndexOf(')');
-        if (close < 0)
-            continue;
-        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (fields.size() < 2 || fields.at(1) != self)
-            continue;
-        const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
-        if (QFileInfo(exe).fileName().toUtf8() == name)
+    const QByteArray self = "PPid:\t" + QByteArray::number(qint64(getpid()));
+    for (const long long pid : processIdsByName(name.constData())) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (status.open(QIODevice::ReadOnly) && status.readAll().split('\n').contains(self))
             ++count;
     }
     return count;

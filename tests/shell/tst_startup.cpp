@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -186,6 +187,17 @@ void StartupTest::countByName()
 
     QVERIFY(startHelpers(name, copies));
     QCOMPARE(countProcessesByName(askedFor.toLocal8Bit().constData()), expected);
+
+    // The ids are exactly those of the matching processes.
+    std::vector<long long> ids = processIdsByName(askedFor.toLocal8Bit().constData());
+    std::vector<long long> started;
+    if (expected > 0) {
+        for (const auto& process : helpers)
+            started.push_back(process->processId());
+    }
+    std::sort(ids.begin(), ids.end());
+    std::sort(started.begin(), started.end());
+    QVERIFY(ids == started);
 }
 
 void StartupTest::countSeesRemovedExecutable()
@@ -202,6 +214,7 @@ void StartupTest::countSeesRemovedExecutable()
 void StartupTest::nullName()
 {
     QCOMPARE(countProcessesByName(nullptr), 0);
+    QVERIFY(processIdsByName(nullptr).empty());
     QCOMPARE(terminateProcessByName(nullptr), 0);
     QCOMPARE(terminateProcessByName(nullptr, true), 0);
 }

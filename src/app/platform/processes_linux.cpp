@@ -145,6 +145,18 @@ int countProcessesByName(const char* name)
     return count;
 }
 
+std::vector<long long> processIdsByName(const char* name)
+{
+    std::vector<long long> ids;
+    if (!name)
+        return ids;
+    forEachProcessNamed(name, [&ids](pid_t pid) {
+        ids.push_back(pid);
+        return true;
+    });
+    return ids;
+}
+
 int terminateProcessByName(const char* name, bool skipSelf)
 {
     if (!name)

@@ -47,6 +47,19 @@ int countProcessesByName(const char* name)
     return count;
 }
 
+std::vector<long long> processIdsByName(const char* name)
+{
+    std::vector<long long> ids;
+    if (!name)
+        return ids;
+    forEachProcess([&](const PROCESSENTRY32& entry) {
+        if (std::strcmp(entry.szExeFile, name) == 0)
+            ids.push_back(entry.th32ProcessID);
+        return true;
+    });
+    return ids;
+}
+
 int terminateProcessByName(const char* name, bool skipSelf)
 {
     if (!name)
