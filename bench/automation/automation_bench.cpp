@@ -9,7 +9,7 @@
 // Without --cups both sides print to files (the layer: its PDF folder
 // target; the command line: --print-to-file); with --cups both print to the
 // default CUPS printer.
-#include "automation/libreoffice/libreofficeapplication.h"
+#include "engines/libreoffice/libreofficeapplication.h"
 #include "workbookfactory.h"
 
 #include <QCoreApplication>
@@ -22,7 +22,8 @@
 
 #include <cstdio>
 
-using namespace automation;
+using namespace spreadsheet;
+using engines::lo::LibreOfficeApplication;
 
 namespace {
 
@@ -97,7 +98,7 @@ int main(int argc, char** argv)
     const int sessions = 5;
     double startTotal = 0, quitTotal = 0, firstStart = 0;
     for (int i = 0; i < sessions; ++i) {
-        lo::LibreOfficeApplication a;
+        LibreOfficeApplication a;
         QElapsedTimer t;
         t.start();
         a.start();
@@ -118,7 +119,7 @@ int main(int argc, char** argv)
                 startTotal / (sessions - 1));
     std::printf("session quit                                 %8.3f s\n", quitTotal / sessions);
 
-    lo::LibreOfficeApplication office;
+    LibreOfficeApplication office;
     office.start();
     QStringList files;
     {

@@ -1,6 +1,6 @@
 #include "benchsupport.h"
 
-#include "app/platform/processes.h"
+#include "platform/processes.h"
 
 #include <QDir>
 #include <QElapsedTimer>

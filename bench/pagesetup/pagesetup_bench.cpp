@@ -6,9 +6,8 @@
 #include "benchsupport.h"
 #include "workbookgen.h"
 
-#include "automation/application.h"
-#include "automation/runs.h"
-#include "runcontrol/runoptions.h"
+#include "engines/engines.h"
+#include "runs/runs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,29 +21,23 @@
 
 namespace {
 
-automation::RunEnvironment environment()
+runs::RunEnvironment environment()
 {
-    automation::RunEnvironment env;
-    env.createApplication = [] { return automation::createSpreadsheetApplication(); };
-    env.progress = [](const QString&) {};
-    env.finished = [] {};
-    env.countProcesses = [](const char*) { return 0; };
-    env.openFailedList = [](const QString&) {};
-    env.sleep = [](int ms) { QThread::msleep(ulong(ms)); };
-    env.now = [] { return qint64(std::time(nullptr)); };
+    runs::RunEnvironment env;
+    env.createApplication = [] { return engines::createSpreadsheetApplication(); };
+    env.sleep = &runs::sleepMilliseconds;
+    env.now = &runs::wallClockSeconds;
     return env;
 }
 
-void setOptions(RunOptions& options, const QString& folder)
+void setOptions(runs::PageSetupOptions& options, const QString& folder)
 {
-    options.sourceFolder = folder;
+    options.folder = folder;
     options.failedListPath = folder + QStringLiteral("/failed.txt");
-    options.skipEmptySheets = true;
-    options.changeLeftMargin = options.changeRightMargin = options.changeTopMargin = true;
-    options.changeBottomMargin = options.changeHeaderMargin = options.changeFooterMargin = true;
-    options.leftMarginCm = options.rightMarginCm = 2.0;
-    options.topMarginCm = options.bottomMarginCm = 2.5;
-    options.headerMarginCm = options.footerMarginCm = 1.0;
+    options.sheets.skipEmptySheets = true;
+    options.left = options.right = {true, 2.0};
+    options.top = options.bottom = {true, 2.5};
+    options.header = options.footer = {true, 1.0};
     options.changeOrientation = true;
     options.orientation = 2;
 }
@@ -52,13 +45,15 @@ void setOptions(RunOptions& options, const QString& folder)
 // Seconds for a page-setup run over folder, or a negative number on failure.
 double timeRun(const QString& folder, int expected)
 {
-    RunOptions options;
+    runs::PageSetupOptions options;
     setOptions(options, folder);
+    runs::RunControl control;
     QElapsedTimer timer;
     timer.start();
-    const automation::RunResult result = automation::runPageSetup(folder, options, environment());
+    const runs::RunResult result =
+        runs::runPageSetup(options, control, environment(), [](const runs::RunEvent&) {});
     const double seconds = timer.elapsed() / 1000.0;
-    if (result.ending != automation::RunEnding::Normal || !result.failed.isEmpty() ||
+    if (result.ending != runs::Ending::Normal || !result.failed.isEmpty() ||
         result.workbooks != expected) {
         std::fprintf(stderr, "page-setup run over %s: %d workbooks, %d failed\n",
                      qPrintable(folder), result.workbooks, int(result.failed.size()));

@@ -5,9 +5,8 @@
 #include "benchsupport.h"
 #include "workbookgen.h"
 
-#include "automation/application.h"
-#include "automation/runs.h"
-#include "runcontrol/runoptions.h"
+#include "engines/engines.h"
+#include "runs/runs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,44 +41,35 @@ int main(int argc, char** argv)
         paths << path;
     }
 
-    RunOptions options;
+    runs::PrintOptions options;
     options.workbookList = paths.join(QLatin1Char('\n'));
     options.failedListPath = dir.path() + QStringLiteral("/failed.txt");
-    options.skipEmptySheets = true;
-    options.onlyFirstSheet = firstOnly;
+    options.sheets.skipEmptySheets = true;
+    options.sheets.onlyFirstSheet = firstOnly;
     options.paperSize = QStringLiteral("默认");
 
     qint64 peakAt10 = 0, peakAtLast = 0;
     int seen = 0;
-    automation::RunEnvironment env;
-    env.createApplication = [] { return automation::createSpreadsheetApplication(); };
-    env.progress = [&](const QString& text) {
-        if (!text.endsWith(QLatin1String(".xlsx")))
-            return;
-        ++seen;
+    runs::RunEnvironment env;
+    env.createApplication = [] { return engines::createSpreadsheetApplication(); };
+    env.sleep = &runs::sleepMilliseconds;
+    env.now = &runs::wallClockSeconds;
+    const auto events = [&](const runs::RunEvent& event) {
         // Measured as the next workbook starts: the previous one is printed.
-        if (seen == 11)
+        if (event.type == runs::RunEvent::Type::WorkbookStarted && ++seen == 11)
             peakAt10 = bench::childPeakResidentKiB("soffice.bin");
-    };
-    env.finished = [] {};
-    env.countProcesses = [](const char*) { return 0; };
-    env.openFailedList = [](const QString&) {};
-    env.sleep = [](int ms) { QThread::msleep(ulong(ms)); };
-    env.now = [] { return qint64(std::time(nullptr)); };
-    // Last sample just before the application quits: after the report.
-    auto report = env.progress;
-    env.progress = [&](const QString& text) {
-        if (text.startsWith(QStringLiteral("成功打印")))
+        // Last sample just before the application quits: after the report.
+        if (event.type == runs::RunEvent::Type::Report)
             peakAtLast = bench::childPeakResidentKiB("soffice.bin");
-        report(text);
     };
+    runs::RunControl control;
 
     const int pdfsBefore = pdfFolder.isEmpty() ? 0 : bench::countPdfs(pdfFolder);
     QElapsedTimer timer;
     timer.start();
-    const automation::RunResult result = automation::runPrint(options, env);
+    const runs::RunResult result = runs::runPrint(options, control, env, events);
     const double ours = timer.elapsed() / 1000.0;
-    if (result.ending != automation::RunEnding::Normal || !result.failed.isEmpty()) {
+    if (result.ending != runs::Ending::Normal || !result.failed.isEmpty()) {
         std::fprintf(stderr, "the print run did not end normally (%d failed)\n",
                      int(result.failed.size()));
         return 1;

@@ -1,9 +1,9 @@
 // Entry point: start-up state, the single-copy rule, the window and the event
 // loop, and an orderly end of a run still going when the program quits.
 #include "app/mainwindow.h"
-#include "app/platform/processes.h"
 #include "app/startup.h"
 #include "app/systemtray.h"
+#include "platform/processes.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>

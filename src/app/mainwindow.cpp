@@ -2,9 +2,8 @@
 
 #include "app/startup.h"
 #include "app/systemtray.h"
-#include "automation/application.h"
-#include "runcontrol/mergeobject.h"
-#include "runcontrol/runoptions.h"
+#include "runcontrol/runworker.h"
+#include "runs/messages.h"
 #include "settings/settingsfile.h"
 #include "ui_mainwindow.h"
 #include "worklist/worklist.h"
@@ -75,9 +74,11 @@ QPoint centredTopLeft(const QSize& screen, const QSize& window)
     return QPoint((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2);
 }
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent) : MainWindow(runcontrol::desktopServices(), parent) {}
+
+MainWindow::MainWindow(runcontrol::Services services, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()),
-      m_settingsPath(startup::settingsFilePath())
+      m_settingsPath(startup::settingsFilePath()), m_services(std::move(services))
 {
     initResources();
     ui->setupUi(this);
@@ -126,8 +127,8 @@ MainWindow::~MainWindow()
 {
     if (workerThread) {
         if (m_running) {
-            runOptions().quitRequested = true;
-            runOptions().stopRequested = true;
+            m_control.quitRequested = true;
+            m_control.stopRequested = true;
         }
         workerThread->quit();
         if (waitForWorkerThread(30000, false)) {
@@ -167,13 +168,14 @@ bool MainWindow::finishRunBeforeExit(int waitMs, int graceMs)
     if (!workerThread)
         return true;
     if (m_running) {
-        runOptions().quitRequested = true;
-        runOptions().stopRequested = true;
+        m_control.quitRequested = true;
+        m_control.stopRequested = true;
     }
     // The thread leaves its event loop once the run slot has returned.
     workerThread->quit();
     if (!waitForWorkerThread(waitMs, true)) {
-        automation::terminateAllSpreadsheetProcesses();
+        if (m_services.endSpreadsheetProcesses)
+            m_services.endSpreadsheetProcesses();
         if (!waitForWorkerThread(graceMs, true))
             return false;
     }
@@ -247,55 +249,58 @@ void MainWindow::on_pBtn_ChangeMargin_clicked()
 
 void MainWindow::startRun(RunKind kind)
 {
-    RunOptions& options = runOptions();
-    options.sourceFolder = ui->lEdt_SourcePath->text();
+    const QString folder = ui->lEdt_SourcePath->text();
     // Recorded before the check, so a folder that does not exist is stored too.
-    settings::writeSetting(m_settingsPath, QByteArrayLiteral("sourcePath"),
-                           options.sourceFolder.toLocal8Bit());
+    settings::writeSetting(m_settingsPath, QByteArrayLiteral("sourcePath"), folder.toLocal8Bit());
 
-    if (!QFileInfo(options.sourceFolder).isDir()) {
+    if (!QFileInfo(folder).isDir()) {
         ui->lb_ShowDisposing->setText(QStringLiteral("文件夹不存在"));
         return;
     }
 
     if (kind == RunKind::Print)
-        options.workbookList = ui->pTEdt_ExceFilesPathList->toPlainText().trimmed();
+        m_printOptions.workbookList = ui->pTEdt_ExceFilesPathList->toPlainText().trimmed();
 
     // The failure list always belongs to the latest run.
-    options.failedListPath = options.sourceFolder + QLatin1Char('/') + failedListFileName();
-    if (QFileInfo::exists(options.failedListPath))
-        QFile::remove(options.failedListPath);
+    const QString failedListPath = folder + QLatin1Char('/') + runs::failedListFileName();
+    if (QFileInfo::exists(failedListPath))
+        QFile::remove(failedListPath);
 
     ui->pBtn_FileMerge->setEnabled(false);
     ui->pBtn_ChangeMargin->setEnabled(false);
     ui->lb_ShowDisposing->setText(QString());
 
     if (kind == RunKind::Print) {
+        m_printOptions.failedListPath = failedListPath;
         fillPrintOptions();
-        options.pauseRequested = false;
+        m_control.pauseRequested = false;
         ui->pBtn_Pause->setText(QStringLiteral("暂停"));
-        options.stopRequested = false;
+        m_control.stopRequested = false;
     } else {
+        m_pageSetupOptions.folder = ui->lEdt_SourcePath->text();
+        m_pageSetupOptions.failedListPath = failedListPath;
         fillPageSetupOptions();
     }
-    options.quitRequested = false;
+    m_control.quitRequested = false;
 
     disposeOfWorker();
 
     workerThread = new QThread;
-    worker = new MergeObject(ui->lEdt_SourcePath->text());
+    worker = new RunWorker(m_services.environment, m_control);
+    if (kind == RunKind::Print)
+        worker->setPrintOptions(m_printOptions);
+    else
+        worker->setPageSetupOptions(m_pageSetupOptions);
     worker->moveToThread(workerThread);
     workerThread->start();
     m_running = true;
 
-    connect(worker, &MergeObject::ShowDisposingFile, this, &MainWindow::on_ShowDisposingFile);
+    connect(worker, &RunWorker::runEvent, this, &MainWindow::onRunEvent);
     if (kind == RunKind::Print)
-        connect(this, &MainWindow::pBtn_FileMerge_HasClicked, worker, &MergeObject::ExcelFileMerge);
+        connect(this, &MainWindow::pBtn_FileMerge_HasClicked, worker, &RunWorker::print);
     else
         connect(this, &MainWindow::pBtn_ChangeMargin_HasClicked, worker,
-                &MergeObject::ChangeMargin);
-    connect(worker, &MergeObject::Set_pBtn_FileMerge_Enable, this,
-            &MainWindow::on_Set_pBtn_FileMerge_Enable);
+                &RunWorker::changePageSetup);
 
     if (kind == RunKind::Print)
         emit pBtn_FileMerge_HasClicked();
@@ -303,20 +308,19 @@ void MainWindow::startRun(RunKind kind)
         emit pBtn_ChangeMargin_HasClicked();
 }
 
-void MainWindow::fillSheetSelection()
+void MainWindow::fillSheetSelection(runs::SheetSelection& sheets)
 {
-    RunOptions& options = runOptions();
-    options.skipEmptySheets = ui->cBox_SkipEmptySheet->isChecked();
-    options.appointedSheetsOnly = ui->cBox_AppointedSheet->isChecked();
-    if (options.appointedSheetsOnly)
-        options.appointedSheetNames = ui->lEdt_AppointedSeetName->text();
-    options.onlyFirstSheet = ui->cBox_OnlyFirstSheet->isChecked();
+    sheets.skipEmptySheets = ui->cBox_SkipEmptySheet->isChecked();
+    sheets.appointedSheetsOnly = ui->cBox_AppointedSheet->isChecked();
+    if (sheets.appointedSheetsOnly)
+        sheets.appointedSheetNames = ui->lEdt_AppointedSeetName->text();
+    sheets.onlyFirstSheet = ui->cBox_OnlyFirstSheet->isChecked();
 }
 
 void MainWindow::fillPrintOptions()
 {
-    fillSheetSelection();
-    RunOptions& options = runOptions();
+    runs::PrintOptions& options = m_printOptions;
+    fillSheetSelection(options.sheets);
     options.printRangeOnly = ui->cBox_PrintRange->isChecked();
     if (options.printRangeOnly)
         options.printRange = ui->lEdt_PrintRange->text().trimmed();
@@ -327,33 +331,27 @@ void MainWindow::fillPrintOptions()
 
 void MainWindow::fillPageSetupOptions()
 {
-    fillSheetSelection();
-    RunOptions& options = runOptions();
+    runs::PageSetupOptions& options = m_pageSetupOptions;
+    fillSheetSelection(options.sheets);
 
     const struct
     {
         QCheckBox* box;
         QDoubleSpinBox* value;
-        bool RunOptions::*change;
-        double RunOptions::*centimetres;
+        runs::MarginSetting runs::PageSetupOptions::*margin;
     } margins[] = {
-        {ui->cBox_LeftMargin, ui->dsBox_LeftMargin, &RunOptions::changeLeftMargin,
-         &RunOptions::leftMarginCm},
-        {ui->cBox_RightMargin, ui->dsBox_RightMargin, &RunOptions::changeRightMargin,
-         &RunOptions::rightMarginCm},
-        {ui->cBox_TopMargin, ui->dsBox_TopMargin, &RunOptions::changeTopMargin,
-         &RunOptions::topMarginCm},
-        {ui->cBox_BottomMargin, ui->dsBox_BottomMargin, &RunOptions::changeBottomMargin,
-         &RunOptions::bottomMarginCm},
-        {ui->cBox_HeaderMargin, ui->dsBox_HeaderMargin, &RunOptions::changeHeaderMargin,
-         &RunOptions::headerMarginCm},
-        {ui->cBox_FooterMargin, ui->dsBox_FooterMargin, &RunOptions::changeFooterMargin,
-         &RunOptions::footerMarginCm},
+        {ui->cBox_LeftMargin, ui->dsBox_LeftMargin, &runs::PageSetupOptions::left},
+        {ui->cBox_RightMargin, ui->dsBox_RightMargin, &runs::PageSetupOptions::right},
+        {ui->cBox_TopMargin, ui->dsBox_TopMargin, &runs::PageSetupOptions::top},
+        {ui->cBox_BottomMargin, ui->dsBox_BottomMargin, &runs::PageSetupOptions::bottom},
+        {ui->cBox_HeaderMargin, ui->dsBox_HeaderMargin, &runs::PageSetupOptions::header},
+        {ui->cBox_FooterMargin, ui->dsBox_FooterMargin, &runs::PageSetupOptions::footer},
     };
     for (const auto& margin : margins) {
-        options.*margin.change = margin.box->isChecked();
-        if (options.*margin.change)
-            options.*margin.centimetres = displayedNumber(margin.value);
+        runs::MarginSetting& setting = options.*margin.margin;
+        setting.change = margin.box->isChecked();
+        if (setting.change)
+            setting.centimetres = displayedNumber(margin.value);
     }
 
     options.changeOrientation = ui->cBox_Orientation->isChecked();
@@ -375,6 +373,15 @@ void MainWindow::disposeOfWorker()
     workerThread = nullptr;
 }
 
+void MainWindow::onRunEvent(const runs::RunEvent& event)
+{
+    const QString text = runs::eventText(event);
+    if (!text.isEmpty())
+        on_ShowDisposingFile(text);
+    if (event.type == runs::RunEvent::Type::RunEnded)
+        on_Set_pBtn_FileMerge_Enable();
+}
+
 void MainWindow::on_ShowDisposingFile(QString filePath)
 {
     ui->lb_ShowDisposing->setText(filePath);
@@ -389,17 +396,16 @@ void MainWindow::on_Set_pBtn_FileMerge_Enable()
 
 void MainWindow::on_pBtn_Pause_clicked()
 {
-    RunOptions& options = runOptions();
-    if (options.pauseRequested) {
-        options.pauseRequested = false;
+    if (m_control.pauseRequested) {
+        m_control.pauseRequested = false;
         ui->pBtn_Pause->setText(QStringLiteral("暂停"));
     } else {
-        options.pauseRequested = true;
+        m_control.pauseRequested = true;
         ui->pBtn_Pause->setText(QStringLiteral("继续"));
     }
 }
 
 void MainWindow::on_pBtn_Stop_clicked()
 {
-    runOptions().stopRequested = true;
+    m_control.stopRequested = true;
 }

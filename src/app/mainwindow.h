@@ -2,6 +2,11 @@
 // the two batch runs (starting them, pause, stop, progress, end of a run).
 #pragma once
 
+#include "runcontrol/services.h"
+#include "runs/events.h"
+#include "runs/options.h"
+#include "runs/runcontrol.h"
+
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
@@ -11,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-class MergeObject;
+class RunWorker;
 class QCloseEvent;
 class QThread;
 class SystemTray;
@@ -35,6 +40,8 @@ public:
         std::function<QString(QWidget* parent, const QString& caption, const QString& startDir)>;
 
     explicit MainWindow(QWidget* parent = nullptr);
+    // With the services its runs use (the desktop's own for the first form).
+    explicit MainWindow(runcontrol::Services services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Puts another folder chooser in place of the system's folder dialog (for
@@ -46,9 +53,15 @@ public:
     void setSettingsPath(const QString& path);
     QString settingsPath() const { return m_settingsPath; }
 
-    MergeObject* currentWorker() const { return worker; }
+    RunWorker* currentWorker() const { return worker; }
     QThread* currentWorkerThread() const { return workerThread; }
     SystemTray* tray() const { return trayIcon; }
+
+    // The options the run starts fill in (a start fills only what its run
+    // uses; the rest keeps what an earlier start left), and the run flags.
+    runs::PrintOptions& printOptions() { return m_printOptions; }
+    runs::PageSetupOptions& pageSetupOptions() { return m_pageSetupOptions; }
+    runs::RunControl& runControl() { return m_control; }
 
     // Called when the program quits.  A run still going is asked to end (it
     // ends at its next checkpoint or after the workbook in hand, and quits the
@@ -80,7 +93,10 @@ private slots:
     void on_pBtn_Stop_clicked();
 
 private:
-    // The worker's end-of-run signal lands here.  A plain member function,
+    // Every event of a run lands here: its text goes to the status line, its
+    // end enables the start buttons again.
+    void onRunEvent(const runs::RunEvent& event);
+    // The run's end lands here.  A plain member function,
     // not a slot: the form's binding by name would read the name as a handler
     // for a widget called "Set" and warn that there is none.
     void on_Set_pBtn_FileMerge_Enable();
@@ -89,7 +105,7 @@ private:
 
     void startRun(RunKind kind);
     // The sheet-selection options both runs use.
-    void fillSheetSelection();
+    void fillSheetSelection(runs::SheetSelection& sheets);
     void fillPrintOptions();
     void fillPageSetupOptions();
     void disposeOfWorker();
@@ -101,8 +117,12 @@ private:
     int normalHeight = 0;
     int normalWidth = 0;
     QThread* workerThread = nullptr;
-    MergeObject* worker = nullptr;
+    RunWorker* worker = nullptr;
     SystemTray* trayIcon = nullptr;
     bool m_running = false;
     QString m_settingsPath;
+    runcontrol::Services m_services;
+    runs::RunControl m_control;
+    runs::PrintOptions m_printOptions;
+    runs::PageSetupOptions m_pageSetupOptions;
 };

@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/platform/processes.h"
+#include "platform/processes.h"
 
 #if !defined(Q_OS_WIN)
 #include <unistd.h>

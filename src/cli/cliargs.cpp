@@ -1,7 +1,5 @@
 #include "cli/cliargs.h"
 
-#include "runcontrol/runoptions.h"
-
 #include <QRegularExpression>
 
 #include <utility>
@@ -157,18 +155,18 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
     } else if (name == QLatin1String("--printer")) {
         if (value.isEmpty())
             return refuse(QStringLiteral("no printer name given"));
-        args->printTarget.kind = automation::PrintTarget::NamedPrinter;
+        args->printTarget.kind = spreadsheet::PrintTarget::NamedPrinter;
         args->printTarget.name = value;
     } else if (name == QLatin1String("--pdf")) {
         if (value.isEmpty())
             return refuse(QStringLiteral("no folder given"));
-        args->printTarget.kind = automation::PrintTarget::PdfDirectory;
+        args->printTarget.kind = spreadsheet::PrintTarget::PdfDirectory;
         args->printTarget.name = value;
     } else if (name == QLatin1String("--orientation")) {
         if (value.compare(QLatin1String("portrait"), Qt::CaseInsensitive) == 0)
-            args->orientation = automation::OrientationPortrait;
+            args->orientation = spreadsheet::OrientationPortrait;
         else if (value.compare(QLatin1String("landscape"), Qt::CaseInsensitive) == 0)
-            args->orientation = automation::OrientationLandscape;
+            args->orientation = spreadsheet::OrientationLandscape;
         else
             return refuse(QStringLiteral("unknown orientation ") + quoted(value) +
                           QStringLiteral(" (use portrait or landscape)"));
@@ -302,32 +300,44 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
     return true;
 }
 
-void applyOptions(const CliArguments& args, RunOptions& options)
+runs::SheetSelection sheetSelection(const CliArguments& args)
 {
-    options.skipEmptySheets = args.skipEmptySheets;
-    options.appointedSheetsOnly = args.appointedSheetsOnly;
-    options.appointedSheetNames = args.appointedSheetNames;
-    options.onlyFirstSheet = args.onlyFirstSheet;
+    runs::SheetSelection sheets;
+    sheets.skipEmptySheets = args.skipEmptySheets;
+    sheets.appointedSheetsOnly = args.appointedSheetsOnly;
+    sheets.appointedSheetNames = args.appointedSheetNames;
+    sheets.onlyFirstSheet = args.onlyFirstSheet;
+    return sheets;
+}
+
+runs::PrintOptions printOptions(const CliArguments& args)
+{
+    runs::PrintOptions options;
+    options.sheets = sheetSelection(args);
     options.printRangeOnly = args.printRangeOnly;
     options.printRange = args.printRange;
     options.sheetDelaySeconds = args.sheetDelaySeconds;
     options.workbookDelaySeconds = args.workbookDelaySeconds;
     options.paperSize = args.paperSize;
+    return options;
+}
 
-    options.changeLeftMargin = args.left.change;
-    options.leftMarginCm = args.left.cm;
-    options.changeRightMargin = args.right.change;
-    options.rightMarginCm = args.right.cm;
-    options.changeTopMargin = args.top.change;
-    options.topMarginCm = args.top.cm;
-    options.changeBottomMargin = args.bottom.change;
-    options.bottomMarginCm = args.bottom.cm;
-    options.changeHeaderMargin = args.header.change;
-    options.headerMarginCm = args.header.cm;
-    options.changeFooterMargin = args.footer.change;
-    options.footerMarginCm = args.footer.cm;
+runs::PageSetupOptions pageSetupOptions(const CliArguments& args)
+{
+    runs::PageSetupOptions options;
+    options.sheets = sheetSelection(args);
+    const auto setting = [](const Margin& margin) {
+        return runs::MarginSetting{margin.change, margin.cm};
+    };
+    options.left = setting(args.left);
+    options.right = setting(args.right);
+    options.top = setting(args.top);
+    options.bottom = setting(args.bottom);
+    options.header = setting(args.header);
+    options.footer = setting(args.footer);
     options.changeOrientation = args.changeOrientation;
     options.orientation = args.orientation;
+    return options;
 }
 
 QString usageText()

@@ -4,12 +4,11 @@
 // the PDF folder) are made by runCli.
 #pragma once
 
-#include "automation/spreadsheet.h"
+#include "runs/options.h"
+#include "spreadsheet/spreadsheet.h"
 
 #include <QString>
 #include <QStringList>
-
-struct RunOptions;
 
 namespace cli {
 
@@ -42,12 +41,12 @@ struct CliArguments
     QString paperSize = QStringLiteral("默认");
     int sheetDelaySeconds = 0;
     int workbookDelaySeconds = 0;
-    automation::PrintTarget printTarget;
+    spreadsheet::PrintTarget printTarget;
 
     // page-setup only
     Margin left, right, top, bottom, header, footer;
     bool changeOrientation = false;
-    int orientation = automation::OrientationPortrait;
+    int orientation = spreadsheet::OrientationPortrait;
 };
 
 // Parses the arguments after the program name.  On a refusal returns false and
@@ -55,9 +54,12 @@ struct CliArguments
 // command) into *error.  --help anywhere wins over every other problem.
 bool parseArguments(const QStringList& arguments, CliArguments* result, QString* error);
 
-// Copies the option fields into a run's options, the way the window fills
-// them at a run start.  Folder, lists, paths and the two flags are left alone.
-void applyOptions(const CliArguments& arguments, RunOptions& options);
+// The run options the arguments ask for, the way the window fills them at a
+// run start.  Folder, list, failure-list path and print target are left for
+// the caller, who checks them against the disk first.
+runs::SheetSelection sheetSelection(const CliArguments& arguments);
+runs::PrintOptions printOptions(const CliArguments& arguments);
+runs::PageSetupOptions pageSetupOptions(const CliArguments& arguments);
 
 // The --help text, English, ending with a line feed.
 QString usageText();

@@ -1,19 +1,15 @@
 #include "cli/clirun.h"
 
-#include "app/platform/processes.h"
-#include "automation/runs.h"
 #include "cli/cliargs.h"
 #include "cli/interrupt.h"
-#include "runcontrol/runoptions.h"
+#include "runs/messages.h"
+#include "runs/runs.h"
 #include "worklist/worklist.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
-#include <QThread>
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
 #include <QStringDecoder>
@@ -39,19 +35,6 @@ bool isValidUtf8(const QByteArray& bytes, QString* text)
     *text = codec->toUnicode(bytes.constData(), bytes.size(), &state);
     return state.invalidChars == 0 && state.remainingChars == 0;
 #endif
-}
-
-// Sleeps in short slices so that Ctrl-C during a long delay is seen at once.
-void sleepUnlessInterrupted(int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!interruptRequested()) {
-        const qint64 left = milliseconds - timer.elapsed();
-        if (left <= 0)
-            break;
-        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 50)));
-    }
 }
 
 // One path per line, each made absolute against the current folder, so that
@@ -88,48 +71,58 @@ QString decodeListFile(const QByteArray& bytes)
     return text;
 }
 
-int runCli(const QStringList& arguments, const AppFactory& createApplication, QTextStream& out,
-           QTextStream& err, const PrinterLister& listPrinters)
+namespace {
+
+int refuse(QTextStream& err, const QString& message)
 {
-    auto refuse = [&err](const QString& message) {
-        err << QStringLiteral("quorvane-cli: ") << message << '\n';
-        err.flush();
-        return int(ExitUsage);
-    };
+    err << QStringLiteral("quorvane-cli: ") << message << '\n';
+    err.flush();
+    return ExitUsage;
+}
 
-    CliArguments args;
-    QString error;
-    if (!parseArguments(arguments, &args, &error))
-        return refuse(error);
-    if (args.help) {
-        out << usageText();
-        out.flush();
-        return ExitDone;
-    }
+// What a run needs beyond the parsed arguments, checked against the disk and
+// the system: the folder, the workbook list, where the pages go.
+struct CheckedRun
+{
+    QString folder;       // absolute, clean
+    QString workbookList; // print run only
+    spreadsheet::PrintTarget target;
+};
 
-    // Everything that can be refused is refused before anything changes on
-    // disk or any spreadsheet process starts.
+// Everything that can be refused is refused here, before anything changes
+// on disk or any spreadsheet process starts.  False with the message written.
+bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, CheckedRun* run,
+              QString* error)
+{
     const QFileInfo folderInfo(args.folder);
-    if (!folderInfo.isDir())
-        return refuse(QStringLiteral("FOLDER: \"") + args.folder +
-                      QStringLiteral("\" is not an existing folder"));
-    const QString folder = QDir::cleanPath(folderInfo.absoluteFilePath());
+    if (!folderInfo.isDir()) {
+        *error = QStringLiteral("FOLDER: \"") + args.folder +
+                 QStringLiteral("\" is not an existing folder");
+        return false;
+    }
+    run->folder = QDir::cleanPath(folderInfo.absoluteFilePath());
 
-    QString listText;
     if (!args.listFile.isEmpty()) {
         QFile file(args.listFile);
-        if (!QFileInfo(args.listFile).isFile() || !file.open(QIODevice::ReadOnly))
-            return refuse(QStringLiteral("--list: cannot read \"") + args.listFile +
-                          QStringLiteral("\""));
-        listText = workbookListFromFile(decodeListFile(file.readAll()));
+        if (!QFileInfo(args.listFile).isFile() || !file.open(QIODevice::ReadOnly)) {
+            *error =
+                QStringLiteral("--list: cannot read \"") + args.listFile + QStringLiteral("\"");
+            return false;
+        }
+        run->workbookList = workbookListFromFile(decodeListFile(file.readAll()));
+    } else if (args.command == Command::Print) {
+        run->workbookList = worklist::workbookListText(run->folder).trimmed();
     }
 
-    automation::PrintTarget target = args.printTarget;
-    if (target.kind == automation::PrintTarget::NamedPrinter) {
+    run->target = args.printTarget;
+    spreadsheet::PrintTarget& target = run->target;
+    if (target.kind == spreadsheet::PrintTarget::NamedPrinter) {
         const PrinterQuery printers = listPrinters ? listPrinters() : PrinterQuery();
-        if (!printers.ok)
-            return refuse(QStringLiteral("--printer: cannot list the system's printers: ") +
-                          printers.error);
+        if (!printers.ok) {
+            *error =
+                QStringLiteral("--printer: cannot list the system's printers: ") + printers.error;
+            return false;
+        }
         const auto known =
             std::find_if(printers.names.cbegin(), printers.names.cend(), [&](const QString& name) {
                 // CUPS names ignore letter case.
@@ -139,90 +132,127 @@ int runCli(const QStringList& arguments, const AppFactory& createApplication, QT
             const QString list = printers.names.isEmpty()
                                      ? QStringLiteral("none is set up")
                                      : printers.names.join(QStringLiteral(", "));
-            return refuse(QStringLiteral("--printer: unknown printer \"") + target.name +
-                          QStringLiteral("\"; known printers: ") + list);
+            *error = QStringLiteral("--printer: unknown printer \"") + target.name +
+                     QStringLiteral("\"; known printers: ") + list;
+            return false;
         }
         target.name = *known;
-    } else if (target.kind == automation::PrintTarget::PdfDirectory) {
+    } else if (target.kind == spreadsheet::PrintTarget::PdfDirectory) {
         const QString pdfDir = QDir::cleanPath(QFileInfo(target.name).absoluteFilePath());
-        if (!QDir().mkpath(pdfDir) || !QFileInfo(pdfDir).isDir())
-            return refuse(QStringLiteral("--pdf: cannot create the folder \"") + target.name +
-                          QStringLiteral("\""));
+        if (!QDir().mkpath(pdfDir) || !QFileInfo(pdfDir).isDir()) {
+            *error = QStringLiteral("--pdf: cannot create the folder \"") + target.name +
+                     QStringLiteral("\"");
+            return false;
+        }
         target.name = pdfDir;
     }
+    return true;
+}
 
-    const bool printing = args.command == Command::Print;
-    RunOptions& options = cliRunOptions();
-    applyOptions(args, options);
-    options.sourceFolder = folder;
-    options.failedListPath = folder + QLatin1Char('/') + failedListFileName();
-    if (printing)
-        options.workbookList =
-            args.listFile.isEmpty() ? worklist::workbookListText(folder).trimmed() : listText;
+// The command line's run environment, in one place: the spreadsheet
+// application it is given, a real sleep and clock, and no editor (the list
+// stays a file that a script or a user reads).
+runs::RunEnvironment commandLineEnvironment(const AppFactory& createApplication)
+{
+    runs::RunEnvironment env;
+    env.createApplication = createApplication;
+    env.sleep = &runs::sleepMilliseconds;
+    env.now = &runs::wallClockSeconds;
+    return env;
+}
 
-    // The failure list always belongs to the latest run (a --list that names
-    // it has been read already).
-    if (QFileInfo::exists(options.failedListPath))
-        QFile::remove(options.failedListPath);
-
-    options.pauseRequested = false;
-    options.stopRequested = false;
-    options.quitRequested = false;
-    // A signal that came before the flags were lowered is not lost: it is seen
-    // here, and one that comes later finds the flags of the run.
-    if (interruptRequested())
-        return ExitInterrupted;
-
-    const QString reportStart = printing ? QStringLiteral("成功打印") : QStringLiteral("成功修改");
-    const bool quiet = args.quiet;
-    automation::RunEnvironment env;
-    env.createApplication = [&createApplication, target, printing]() {
-        std::unique_ptr<automation::Application> application = createApplication();
-        if (application && printing)
-            application->setPrintTarget(target);
-        return application;
-    };
-    env.progress = [&](const QString& text) {
-        if (text.startsWith(reportStart)) {
+// Progress to standard error (failures even with --quiet), the report to
+// standard output.
+runs::EventSink consoleOutput(QTextStream& out, QTextStream& err, bool quiet)
+{
+    return [&out, &err, quiet](const runs::RunEvent& event) {
+        const QString text = runs::eventText(event);
+        if (text.isEmpty())
+            return;
+        if (event.type == runs::RunEvent::Type::Report) {
             out << text << '\n';
             out.flush();
             return;
         }
-        // Failures are shown even with --quiet.
-        if (quiet && !automation::isFailureText(text))
+        if (quiet && !runs::isFailureEvent(event))
             return;
         err << text << '\n';
         err.flush();
     };
-    env.finished = [] {};
-    env.countProcesses = [](const char* name) { return countProcessesByName(name); };
-    // The list stays a file: a script or a user reads it; no editor is opened.
-    env.openFailedList = [](const QString&) {};
-    env.sleep = sleepUnlessInterrupted;
-    env.now = [] { return QDateTime::currentMSecsSinceEpoch() / 1000; };
+}
 
-    const automation::RunResult result = printing ? automation::runPrint(options, env)
-                                                  : automation::runPageSetup(folder, options, env);
-
-    if (result.ending == automation::RunEnding::Normal && !result.failed.isEmpty()) {
-        err << QStringLiteral("quorvane-cli: ") << workbookCountText(result.failed.size())
-            << QStringLiteral(" could not be opened; listed in ")
-            << QDir::toNativeSeparators(options.failedListPath) << '\n';
-        err.flush();
-    }
-
-    if (interruptRequested() || result.ending == automation::RunEnding::Stopped)
+int exitCodeFor(const runs::RunResult& result)
+{
+    if (interruptRequested() || result.ending == runs::Ending::Stopped)
         return ExitInterrupted;
     switch (result.ending) {
-    case automation::RunEnding::NoApplication:
-    case automation::RunEnding::ApplicationLost: // died, and no fresh one would start
+    case runs::Ending::NoApplication:
+    case runs::Ending::ApplicationLost: // died, and no fresh one would start
         return ExitNoApplication;
-    case automation::RunEnding::InvalidRange:
+    case runs::Ending::InvalidRange:
         return ExitFailures;
     default:
         break;
     }
     return result.failed.isEmpty() ? ExitDone : ExitFailures;
+}
+
+} // namespace
+
+int runCli(const QStringList& arguments, const AppFactory& createApplication, QTextStream& out,
+           QTextStream& err, const PrinterLister& listPrinters)
+{
+    CliArguments args;
+    QString error;
+    if (!parseArguments(arguments, &args, &error))
+        return refuse(err, error);
+    if (args.help) {
+        out << usageText();
+        out.flush();
+        return ExitDone;
+    }
+    CheckedRun checked;
+    if (!checkRun(args, listPrinters, &checked, &error))
+        return refuse(err, error);
+
+    const QString failedListPath = checked.folder + QLatin1Char('/') + runs::failedListFileName();
+    // The failure list always belongs to the latest run (a --list that names
+    // it has been read already).
+    if (QFileInfo::exists(failedListPath))
+        QFile::remove(failedListPath);
+
+    runs::RunControl& control = cliRunControl();
+    control.pauseRequested = false;
+    control.stopRequested = false;
+    control.quitRequested = false;
+    // A signal that came before the flags were lowered is not lost: it is seen
+    // here, and one that comes later finds the flags of the run.
+    if (interruptRequested())
+        return ExitInterrupted;
+
+    const runs::RunEnvironment env = commandLineEnvironment(createApplication);
+    const runs::EventSink output = consoleOutput(out, err, args.quiet);
+    runs::RunResult result;
+    if (args.command == Command::Print) {
+        runs::PrintOptions options = printOptions(args);
+        options.workbookList = checked.workbookList;
+        options.failedListPath = failedListPath;
+        options.target = checked.target;
+        result = runs::runPrint(options, control, env, output);
+    } else {
+        runs::PageSetupOptions options = pageSetupOptions(args);
+        options.folder = checked.folder;
+        options.failedListPath = failedListPath;
+        result = runs::runPageSetup(options, control, env, output);
+    }
+
+    if (result.ending == runs::Ending::Normal && !result.failed.isEmpty()) {
+        err << QStringLiteral("quorvane-cli: ") << workbookCountText(int(result.failed.size()))
+            << QStringLiteral(" could not be opened; listed in ")
+            << QDir::toNativeSeparators(failedListPath) << '\n';
+        err.flush();
+    }
+    return exitCodeFor(result);
 }
 
 } // namespace cli

@@ -6,7 +6,7 @@
 // tests call it with the recording fake.
 #pragma once
 
-#include "automation/spreadsheet.h"
+#include "spreadsheet/spreadsheet.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,7 +27,7 @@ enum ExitCode {
     ExitInterrupted = 130, // SIGINT or SIGTERM
 };
 
-using AppFactory = std::function<std::unique_ptr<automation::Application>()>;
+using AppFactory = std::function<std::unique_ptr<spreadsheet::Application>()>;
 
 struct PrinterQuery
 {

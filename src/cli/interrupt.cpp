@@ -1,7 +1,6 @@
 #include "cli/interrupt.h"
 
-#include "automation/application.h"
-#include "runcontrol/runoptions.h"
+#include "engines/engines.h"
 
 #include <atomic>
 #include <csignal>
@@ -22,7 +21,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs l
 
 // Namespace scope, not function-local: a local static's first-use guard is
 // not async-signal-safe.
-RunOptions g_options;
+runs::RunControl g_control;
 std::atomic<bool> g_interrupted{false};
 
 #ifndef _WIN32
@@ -55,7 +54,7 @@ void watchSignals()
         static const char message[] =
             "quorvane-cli: interrupted again, ending the spreadsheet program at once\n";
         [[maybe_unused]] const ssize_t written = ::write(2, message, sizeof message - 1);
-        automation::terminateAllSpreadsheetProcesses();
+        engines::terminateAllSpreadsheetProcesses();
         ::_exit(130);
     }
 }
@@ -72,8 +71,8 @@ extern "C" void onSignal(int signalNumber)
 void requestInterrupt() noexcept
 {
     g_interrupted.store(true);
-    g_options.quitRequested.store(true);
-    g_options.stopRequested.store(true);
+    g_control.quitRequested.store(true);
+    g_control.stopRequested.store(true);
 }
 
 bool interruptRequested() noexcept
@@ -86,9 +85,9 @@ void clearInterrupt() noexcept
     g_interrupted.store(false);
 }
 
-RunOptions& cliRunOptions()
+runs::RunControl& cliRunControl()
 {
-    return g_options;
+    return g_control;
 }
 
 void installInterruptHandlers()

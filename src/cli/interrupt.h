@@ -3,21 +3,21 @@
 // its checkpoints exactly like the window's stop button and the quit flag.
 #pragma once
 
-struct RunOptions;
+#include "runs/runcontrol.h"
 
 namespace cli {
 
 // Marks the run as interrupted: raises the process-wide flag and the stop and
-// quit flags of cliRunOptions().  Async-signal-safe.
+// quit flags of cliRunControl().  Async-signal-safe.
 void requestInterrupt() noexcept;
 bool interruptRequested() noexcept;
 // Lowers the process-wide flag again (tests that run several jobs in one
 // process; the program itself never does).
 void clearInterrupt() noexcept;
 
-// The run options of the command-line runs.  Process-wide, so that a signal
-// handler can reach them at any moment without a pointer that might dangle.
-RunOptions& cliRunOptions();
+// The flags of the command-line runs.  Process-wide, so that a signal handler
+// can reach them at any moment without a pointer that might dangle.
+runs::RunControl& cliRunControl();
 
 // Routes SIGINT and SIGTERM to requestInterrupt().  A second signal ends the
 // program at once (exit 130) after ending the spreadsheet processes it

@@ -1,9 +1,9 @@
 // quorvane-cli: the batch print and page-setup runs without the window, for
 // scheduled jobs and scripts.  Its own executable name keeps it out of the
 // window's single-copy rule, which it never applies either.
-#include "automation/application.h"
 #include "cli/clirun.h"
 #include "cli/interrupt.h"
+#include "engines/engines.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -28,6 +28,6 @@ int main(int argc, char* argv[])
     err.setCodec("UTF-8");
 #endif
 
-    return cli::runCli(QCoreApplication::arguments().mid(1),
-                       automation::createSpreadsheetApplication, out, err, cli::systemPrinters);
+    return cli::runCli(QCoreApplication::arguments().mid(1), engines::createSpreadsheetApplication,
+                       out, err, cli::systemPrinters);
 }

@@ -288,7 +288,7 @@ void TestCliArgs::refused()
     }
 
     int applications = 0;
-    auto factory = [&applications]() -> std::unique_ptr<automation::Application> {
+    auto factory = [&applications]() -> std::unique_ptr<spreadsheet::Application> {
         ++applications;
         return nullptr;
     };
@@ -323,7 +323,7 @@ void TestCliArgs::helpPrintsUsage()
 {
     QString outText, errText;
     QTextStream out(&outText), err(&errText);
-    auto factory = []() -> std::unique_ptr<automation::Application> { return nullptr; };
+    auto factory = []() -> std::unique_ptr<spreadsheet::Application> { return nullptr; };
     const int code =
         cli::runCli({QStringLiteral("--help")}, factory, out, err, cli::PrinterLister());
     out.flush();

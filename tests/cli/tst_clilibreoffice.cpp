@@ -1,7 +1,7 @@
 // The quorvane-cli program itself against LibreOffice: PDF output, a named
 // CUPS printer, page setup read back from the saved package, and SIGTERM in
 // the middle of a run.  Each test skips when LibreOffice cannot be used.
-#include "automation/application.h"
+#include "engines/engines.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -263,7 +263,7 @@ void TestCliLibreOffice::initTestCase()
         m_whyNot = QStringLiteral("LibreOffice is not installed");
         return;
     }
-    std::unique_ptr<automation::Application> app = automation::createSpreadsheetApplication();
+    std::unique_ptr<spreadsheet::Application> app = engines::createSpreadsheetApplication();
     app->start();
     m_usable = app->workbooks() != nullptr;
     app->quit();

@@ -1,7 +1,9 @@
 #include "e2esupport.h"
 
-#include "app/platform/processes.h"
-#include "runcontrol/mergeobject.h"
+#include "platform/processes.h"
+#include "runcontrol/runworker.h"
+#include "runcontrol/services.h"
+#include "runs/messages.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -120,27 +122,57 @@ bool sofficeConvert(const QString& input, const QString& filter, const QString& 
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-QStringList runWorker(const QString& folder, const char* slot, int timeoutMs)
+namespace {
+
+QStringList runInWorkerThread(const std::function<void(RunWorker&)>& start, int timeoutMs)
 {
+    runcontrol::Services services = runcontrol::desktopServices();
+    services.environment.showFailedList = nullptr;
+    runs::RunControl control;
     QThread thread;
-    MergeObject worker(folder);
+    RunWorker worker(services.environment, control);
     worker.moveToThread(&thread);
     QStringList texts;
     bool finished = false;
-    QObject receiver; // lives in this thread, so the texts arrive queued here
-    QObject::connect(&worker, &MergeObject::ShowDisposingFile, &receiver,
-                     [&texts](const QString& text) { texts << text; });
-    QObject::connect(&worker, &MergeObject::Set_pBtn_FileMerge_Enable, &receiver,
-                     [&finished] { finished = true; });
+    QObject receiver; // lives in this thread, so the events arrive queued here
+    QObject::connect(&worker, &RunWorker::runEvent, &receiver,
+                     [&texts, &finished](const runs::RunEvent& event) {
+                         const QString text = runs::eventText(event);
+                         if (!text.isEmpty())
+                             texts << text;
+                         if (event.type == runs::RunEvent::Type::RunEnded)
+                             finished = true;
+                     });
     thread.start();
-    QMetaObject::invokeMethod(&worker, slot, Qt::QueuedConnection);
+    start(worker);
     QDeadlineTimer deadline(timeoutMs);
     while (!finished && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    // Texts sent just before the end signal are already queued ahead of it.
     thread.quit();
     thread.wait();
     return finished ? texts : QStringList();
+}
+
+} // namespace
+
+QStringList runWorker(const runs::PrintOptions& options, int timeoutMs)
+{
+    return runInWorkerThread(
+        [&options](RunWorker& worker) {
+            worker.setPrintOptions(options);
+            QMetaObject::invokeMethod(&worker, "print", Qt::QueuedConnection);
+        },
+        timeoutMs);
+}
+
+QStringList runWorker(const runs::PageSetupOptions& options, int timeoutMs)
+{
+    return runInWorkerThread(
+        [&options](RunWorker& worker) {
+            worker.setPageSetupOptions(options);
+            QMetaObject::invokeMethod(&worker, "changePageSetup", Qt::QueuedConnection);
+        },
+        timeoutMs);
 }
 
 QByteArray fileBytes(const QString& path)

@@ -2,6 +2,8 @@
 // a zip package, which processes this test started.
 #pragma once
 
+#include "runs/options.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -41,11 +43,13 @@ bool sofficeConvert(const QString& input, const QString& filter, const QString& 
 
 QByteArray fileBytes(const QString& path);
 
-// Runs one run slot ("ExcelFileMerge" or "ChangeMargin") of a worker object
-// built on folder, in a thread of its own as the window does, and returns its
-// progress texts once it has reported its end.  Empty when the run did not
-// end within the time limit.
-QStringList runWorker(const QString& folder, const char* slot, int timeoutMs = 240000);
+// Runs a print run (or a page-setup run) with those options in a worker object
+// of its own thread, as the window does, on the desktop's spreadsheet
+// application (the failure list is not shown), and returns its progress texts
+// once it has reported its end.  Empty when the run did not end within the
+// time limit.
+QStringList runWorker(const runs::PrintOptions& options, int timeoutMs = 240000);
+QStringList runWorker(const runs::PageSetupOptions& options, int timeoutMs = 240000);
 
 // Page setup of one sheet as stored in an .xls file (BIFF8): margins in
 // inches (-1 when the record is missing), orientation and paper code.

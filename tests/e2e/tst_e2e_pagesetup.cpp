@@ -4,8 +4,7 @@
 #include "e2esupport.h"
 #include "workbookgen.h"
 
-#include "runcontrol/mergeobject.h"
-#include "runcontrol/runoptions.h"
+#include "runs/options.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,7 +63,6 @@ void TestE2EPageSetup::pageSetupRun()
     if (!QFile::exists(QStringLiteral("/usr/lib/libreoffice/program/soffice.bin")))
         QSKIP("LibreOffice is not installed");
     // The failure list is checked here, not shown in an editor.
-    MergeObject::setFailedListOpener([](const QString&) {});
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString d = dir.path();
@@ -91,25 +89,23 @@ void TestE2EPageSetup::pageSetupRun()
     const QByteArray roBefore = e2e::fileBytes(d + "/ro.xlsx");
     QVERIFY(mBefore.contains("xl/vbaProject.bin"));
 
-    RunOptions& options = runOptions();
-    options.sourceFolder = d;
-    options.failedListPath = d + "/" + failedListFileName();
-    options.skipEmptySheets = true;
-    options.appointedSheetsOnly = true;
-    options.appointedSheetNames = QStringLiteral("Sheet2");
-    options.onlyFirstSheet = false;
-    options.changeLeftMargin = options.changeRightMargin = options.changeTopMargin = true;
-    options.changeBottomMargin = options.changeHeaderMargin = options.changeFooterMargin = true;
-    options.leftMarginCm = kLeftCm;
-    options.rightMarginCm = kRightCm;
-    options.topMarginCm = kTopCm;
-    options.bottomMarginCm = kBottomCm;
-    options.headerMarginCm = kHeaderCm;
-    options.footerMarginCm = kFooterCm;
+    runs::PageSetupOptions options;
+    options.folder = d;
+    options.failedListPath = d + "/" + runs::failedListFileName();
+    options.sheets.skipEmptySheets = true;
+    options.sheets.appointedSheetsOnly = true;
+    options.sheets.appointedSheetNames = QStringLiteral("Sheet2");
+    options.sheets.onlyFirstSheet = false;
+    options.left = {true, kLeftCm};
+    options.right = {true, kRightCm};
+    options.top = {true, kTopCm};
+    options.bottom = {true, kBottomCm};
+    options.header = {true, kHeaderCm};
+    options.footer = {true, kFooterCm};
     options.changeOrientation = true;
     options.orientation = 2;
 
-    const QStringList texts = e2e::runWorker(d, "ChangeMargin");
+    const QStringList texts = e2e::runWorker(options);
     QVERIFY2(!texts.isEmpty(), "the run did not end");
 
     // a.xlsx, m.xlsm, x.xls changed (Sheet2 each); c.csv counted as a workbook

@@ -3,8 +3,7 @@
 #include "e2esupport.h"
 #include "workbookgen.h"
 
-#include "runcontrol/mergeobject.h"
-#include "runcontrol/runoptions.h"
+#include "runs/options.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,7 +39,6 @@ void TestE2EPrintRun::initTestCase()
     if (!QFile::exists(QStringLiteral("/usr/lib/libreoffice/program/soffice.bin")))
         QSKIP("LibreOffice is not installed");
     // The failure list is checked here, not shown in an editor.
-    MergeObject::setFailedListOpener([](const QString&) {});
     QVERIFY(m_dir.isValid());
     const QString d = m_dir.path();
     m_book1 = QStringLiteral("book1-%1.xlsx").arg(QCoreApplication::applicationPid());
@@ -85,28 +83,25 @@ void TestE2EPrintRun::printRun()
     QFETCH(QString, report);
 
     const QString d = m_dir.path();
-    RunOptions& options = runOptions();
-    options.sourceFolder = d;
+    runs::PrintOptions options;
     options.workbookList = QStringList{d + "/" + m_book1, d + "/broken.xlsx", d + "/~$book1.xlsx",
                                        d + "/sub/" + m_book2}
                                .join('\n');
-    options.failedListPath = d + "/" + failedListFileName();
+    options.failedListPath = d + "/" + runs::failedListFileName();
     QFile::remove(options.failedListPath);
-    options.skipEmptySheets = true;
-    options.appointedSheetsOnly = !sheetNames.isEmpty();
-    options.appointedSheetNames = sheetNames;
-    options.onlyFirstSheet = false;
+    options.sheets.skipEmptySheets = true;
+    options.sheets.appointedSheetsOnly = !sheetNames.isEmpty();
+    options.sheets.appointedSheetNames = sheetNames;
+    options.sheets.onlyFirstSheet = false;
     options.printRangeOnly = !range.isEmpty();
     options.printRange = range;
     options.sheetDelaySeconds = 0;
     options.workbookDelaySeconds = 0;
     options.paperSize = paper;
-    options.pauseRequested = false;
-    options.stopRequested = false;
 
     const QStringList before = e2e::pdfFiles(m_pdfFolder);
 
-    const QStringList texts = e2e::runWorker(d, "ExcelFileMerge");
+    const QStringList texts = e2e::runWorker(options);
     QVERIFY2(!texts.isEmpty(), "the run did not end");
 
     QVERIFY2(!texts.isEmpty() && texts.last().startsWith(report), qPrintable(texts.join(" | ")));

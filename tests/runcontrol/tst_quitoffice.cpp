@@ -2,10 +2,9 @@
 // application: the run ends after the workbook in hand, the application's
 // processes are gone, and no workbook is left half written.
 #include "app/mainwindow.h"
-#include "automation/runs.h"
 #include "e2esupport.h"
-#include "runcontrol/mergeobject.h"
-#include "runcontrol/runoptions.h"
+#include "runcontrol/runworker.h"
+#include "runs/messages.h"
 #include "workbookgen.h"
 
 #include <QCheckBox>
@@ -24,12 +23,6 @@ class QuitOfficeTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup()
-    {
-        MergeObject::setEnvironmentAdjuster({});
-        runOptions().quitRequested = false;
-        runOptions().stopRequested = false;
-    }
     void quitDuringPageSetupRun();
 };
 
@@ -50,25 +43,25 @@ void QuitOfficeTest::quitDuringPageSetupRun()
     QSemaphore secondReached;
     QMutex mutex;
     QStringList messages;
-    MergeObject::setEnvironmentAdjuster([&](automation::RunEnvironment& env) {
-        const auto progress = env.progress;
-        env.progress = [&, progress](const QString& text) {
-            progress(text);
-            {
-                QMutexLocker lock(&mutex);
-                messages << text;
-            }
-            if (text.endsWith(QLatin1String("b.xlsx")))
-                secondReached.release();
-        };
-        const auto finished = env.finished;
-        env.finished = [&, finished] {
-            finished();
-            secondReached.release(); // never wait for a run that has ended
-        };
-    });
-
     MainWindow window;
+    // The run's events, seen in the worker's thread as they happen.  The
+    // worker exists once the start signal goes out; the run has not reached
+    // a workbook yet (the office takes a second to start).
+    QObject::connect(&window, &MainWindow::pBtn_ChangeMargin_HasClicked, &window, [&] {
+        QObject::connect(
+            window.currentWorker(), &RunWorker::runEvent, window.currentWorker(),
+            [&](const runs::RunEvent& event) {
+                const QString text = runs::eventText(event);
+                {
+                    QMutexLocker lock(&mutex);
+                    messages << text;
+                }
+                if (text.endsWith(QLatin1String("b.xlsx")) ||
+                    event.type == runs::RunEvent::Type::RunEnded)
+                    secondReached.release(); // never wait for a run that has ended
+            },
+            Qt::DirectConnection);
+    });
     QTemporaryDir settingsDir;
     window.setSettingsPath(settingsDir.filePath("Quorvane.mrw"));
     window.findChild<QLineEdit*>("lEdt_SourcePath")->setText(dir.path());

@@ -3,10 +3,9 @@
 // the worker and its thread; pause, stop, progress, the end of a run, and a
 // run still going when the program quits.
 #include "app/mainwindow.h"
-#include "automation/spreadsheet.h"
-#include "runcontrol/mergeobject.h"
-#include "runcontrol/runoptions.h"
+#include "runcontrol/runworker.h"
 #include "settings/settingsfile.h"
+#include "spreadsheet/spreadsheet.h"
 #include "support/fakespreadsheet.h"
 
 #include <QCheckBox>
@@ -39,7 +38,7 @@ std::atomic<int> applicationsQuit{0};
 
 // A spreadsheet application that is never there: its workbooks collection is
 // null, so a run ends at once with the no-application ending.
-class QuickApplication : public automation::Application
+class QuickApplication : public spreadsheet::Application
 {
 public:
     void start() override
@@ -47,51 +46,37 @@ public:
         if (onApplicationStart)
             onApplicationStart();
     }
-    automation::Workbooks* workbooks() override { return nullptr; }
+    spreadsheet::Workbooks* workbooks() override { return nullptr; }
     double centimetersToPoints(double centimetres) override { return centimetres / 2.54 * 72; }
     void quit() override { ++applicationsQuit; }
     bool lost() const override { return false; }
     bool restart() override { return false; }
-    void setPrintTarget(const automation::PrintTarget&) override {}
+    void setPrintTarget(const spreadsheet::PrintTarget&) override {}
 };
 
-void useQuickApplication()
+// The spreadsheet application the window's runs get; the quick one unless a
+// test puts another in place.
+std::function<std::unique_ptr<spreadsheet::Application>()> applicationFactory;
+
+runcontrol::Services testServices()
 {
-    MergeObject::setApplicationFactory([] { return std::make_unique<QuickApplication>(); });
+    runcontrol::Services services;
+    services.environment.createApplication = [] { return applicationFactory(); };
+    services.environment.sleep = [](int) {};
+    services.environment.now = [] { return qint64(1000); };
+    services.environment.showFailedList = [](const QString&) {};
+    return services;
 }
+
+// The flags of the window under test.
+runs::RunControl* control = nullptr;
 
 // Waits (polling) until the program asks the run to end; bounded so that a
 // fault cannot hang the test.
 void waitForQuitRequest()
 {
-    for (int i = 0; i < 2000 && !runOptions().quitRequested; ++i)
+    for (int i = 0; i < 2000 && !control->quitRequested; ++i)
         QThread::msleep(10);
-}
-
-void resetRunOptions()
-{
-    RunOptions& o = runOptions();
-    o.sourceFolder.clear();
-    o.workbookList.clear();
-    o.failedListPath.clear();
-    o.skipEmptySheets = false;
-    o.appointedSheetsOnly = false;
-    o.appointedSheetNames.clear();
-    o.onlyFirstSheet = false;
-    o.printRangeOnly = false;
-    o.printRange.clear();
-    o.sheetDelaySeconds = 0;
-    o.workbookDelaySeconds = 0;
-    o.paperSize.clear();
-    o.pauseRequested = false;
-    o.stopRequested = false;
-    o.quitRequested = false;
-    o.changeLeftMargin = o.changeRightMargin = o.changeTopMargin = false;
-    o.changeBottomMargin = o.changeHeaderMargin = o.changeFooterMargin = false;
-    o.leftMarginCm = o.rightMarginCm = o.topMarginCm = 0.0;
-    o.bottomMarginCm = o.headerMarginCm = o.footerMarginCm = 0.0;
-    o.changeOrientation = false;
-    o.orientation = 1;
 }
 
 } // namespace
@@ -141,14 +126,9 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        MergeObject::setFailedListOpener([](const QString&) {});
-    }
     void init()
     {
-        resetRunOptions();
-        useQuickApplication();
+        applicationFactory = [] { return std::make_unique<QuickApplication>(); };
         onApplicationStart = nullptr;
         applicationsQuit = 0;
         dir = std::make_unique<QTemporaryDir>();
@@ -161,7 +141,8 @@ private slots:
         file.write("sourcePath=old\r\nother=1\r\n");
         file.close();
 
-        window = std::make_unique<MainWindow>();
+        window = std::make_unique<MainWindow>(testServices());
+        control = &window->runControl();
         window->setSettingsPath(settingsFile);
         setFolder(folder);
     }
@@ -221,9 +202,9 @@ void RunControlTest::missingFolder()
     }
     setFolder(folderText);
     child<QPlainTextEdit>("pTEdt_ExceFilesPathList")->setPlainText(QStringLiteral("/x/a.xlsx"));
-    runOptions().workbookList = QStringLiteral("earlier list");
-    runOptions().pauseRequested = true;
-    runOptions().stopRequested = true;
+    window->printOptions().workbookList = QStringLiteral("earlier list");
+    control->pauseRequested = true;
+    control->stopRequested = true;
     child<QCheckBox>("cBox_OnlyFirstSheet")->setChecked(true);
     QSignalSpy printStarts(window.get(), &MainWindow::pBtn_FileMerge_HasClicked);
     QSignalSpy pageSetupStarts(window.get(), &MainWindow::pBtn_ChangeMargin_HasClicked);
@@ -236,11 +217,11 @@ void RunControlTest::missingFolder()
     QVERIFY(!window->currentWorkerThread());
     QCOMPARE(printStarts.count() + pageSetupStarts.count(), 0);
     QCOMPARE(storedSourcePath(), folderText.toLocal8Bit());
-    QCOMPARE(runOptions().sourceFolder, folderText);
-    QCOMPARE(runOptions().workbookList, QStringLiteral("earlier list"));
-    QVERIFY(runOptions().pauseRequested);
-    QVERIFY(runOptions().stopRequested);
-    QVERIFY(!runOptions().onlyFirstSheet);
+    QCOMPARE(window->printOptions().workbookList, QStringLiteral("earlier list"));
+    QVERIFY(control->pauseRequested);
+    QVERIFY(control->stopRequested);
+    QVERIFY(!window->printOptions().sheets.onlyFirstSheet);
+    QVERIFY(!window->pageSetupOptions().sheets.onlyFirstSheet);
     QCOMPARE(button("pBtn_Pause")->text(), QStringLiteral("暂停"));
 }
 
@@ -283,7 +264,8 @@ void RunControlTest::runStartsAndEnds()
     QVERIFY(window->currentWorkerThread()->isRunning());
     QVERIFY(window->currentWorkerThread() != QThread::currentThread());
     QVERIFY(!window->currentWorker()->parent());
-    QCOMPARE(runOptions().sourceFolder, folder);
+    if (!print)
+        QCOMPARE(window->pageSetupOptions().folder, folder);
 
     release.release();
     QTRY_VERIFY(startButtonsEnabled());
@@ -313,7 +295,7 @@ void RunControlTest::secondStartDisposesOfFirstWorker()
 
     clickStart(first);
     QTRY_VERIFY(startButtonsEnabled());
-    QPointer<MergeObject> firstWorker = window->currentWorker();
+    QPointer<RunWorker> firstWorker = window->currentWorker();
     QPointer<QThread> firstThread = window->currentWorkerThread();
     QVERIFY(firstWorker && firstThread);
 
@@ -342,21 +324,21 @@ void RunControlTest::pauseAndContinue()
 
     QTest::mouseClick(pause, Qt::LeftButton);
     QCOMPARE(pause->text(), QStringLiteral("继续"));
-    QVERIFY(runOptions().pauseRequested);
+    QVERIFY(control->pauseRequested);
     QTest::mouseClick(pause, Qt::LeftButton);
     QCOMPARE(pause->text(), QStringLiteral("暂停"));
-    QVERIFY(!runOptions().pauseRequested);
+    QVERIFY(!control->pauseRequested);
     QTest::mouseClick(pause, Qt::LeftButton);
     QCOMPARE(pause->text(), QStringLiteral("继续"));
 
     clickStart(kind);
     if (kind == QLatin1String("print")) {
         QCOMPARE(pause->text(), QStringLiteral("暂停"));
-        QVERIFY(!runOptions().pauseRequested);
+        QVERIFY(!control->pauseRequested);
     } else {
         // A page-setup run is not held by the pause button, nor does it reset it.
         QCOMPARE(pause->text(), QStringLiteral("继续"));
-        QVERIFY(runOptions().pauseRequested);
+        QVERIFY(control->pauseRequested);
     }
     QTRY_VERIFY(startButtonsEnabled());
 }
@@ -365,15 +347,15 @@ void RunControlTest::stopFlag()
 {
     QFETCH(QString, kind);
     QTest::mouseClick(button("pBtn_Stop"), Qt::LeftButton);
-    QVERIFY(runOptions().stopRequested);
+    QVERIFY(control->stopRequested);
     QCOMPARE(status(), QString());
     QVERIFY(startButtonsEnabled());
     QTest::mouseClick(button("pBtn_Stop"), Qt::LeftButton);
-    QVERIFY(runOptions().stopRequested);
+    QVERIFY(control->stopRequested);
 
     clickStart(kind);
     QTRY_VERIFY(startButtonsEnabled());
-    QCOMPARE(bool(runOptions().stopRequested), kind != QLatin1String("print"));
+    QCOMPARE(bool(control->stopRequested), kind != QLatin1String("print"));
 }
 
 void RunControlTest::printOptions_data()
@@ -435,9 +417,10 @@ void RunControlTest::printOptions()
     QFETCH(QString, expectedPaper);
     QFETCH(QString, expectedList);
 
-    runOptions().appointedSheetNames = QStringLiteral("earlier names");
-    runOptions().printRange = QStringLiteral("earlier range");
-    runOptions().workbookList = QStringLiteral("earlier list");
+    runs::PrintOptions& o = window->printOptions();
+    o.sheets.appointedSheetNames = QStringLiteral("earlier names");
+    o.printRange = QStringLiteral("earlier range");
+    o.workbookList = QStringLiteral("earlier list");
 
     child<QCheckBox>("cBox_SkipEmptySheet")->setChecked(skipEmpty);
     child<QCheckBox>("cBox_AppointedSheet")->setChecked(appointed);
@@ -452,11 +435,10 @@ void RunControlTest::printOptions()
 
     clickStart(QStringLiteral("print"));
 
-    const RunOptions& o = runOptions();
-    QCOMPARE(o.skipEmptySheets, skipEmpty);
-    QCOMPARE(o.appointedSheetsOnly, appointed);
-    QCOMPARE(o.appointedSheetNames, expectedNames);
-    QCOMPARE(o.onlyFirstSheet, onlyFirst);
+    QCOMPARE(o.sheets.skipEmptySheets, skipEmpty);
+    QCOMPARE(o.sheets.appointedSheetsOnly, appointed);
+    QCOMPARE(o.sheets.appointedSheetNames, expectedNames);
+    QCOMPARE(o.sheets.onlyFirstSheet, onlyFirst);
     QCOMPARE(o.printRangeOnly, range);
     QCOMPARE(o.printRange, expectedRange);
     QCOMPARE(o.sheetDelaySeconds, sheetDelay);
@@ -502,18 +484,12 @@ void RunControlTest::pageSetupOptions()
     QFETCH(QList<double>, expected);
     QFETCH(int, expectedOrientation);
 
-    RunOptions& o = runOptions();
-    double RunOptions::*values[] = {&RunOptions::leftMarginCm,   &RunOptions::rightMarginCm,
-                                    &RunOptions::topMarginCm,    &RunOptions::bottomMarginCm,
-                                    &RunOptions::headerMarginCm, &RunOptions::footerMarginCm};
-    bool RunOptions::*flags[] = {&RunOptions::changeLeftMargin,   &RunOptions::changeRightMargin,
-                                 &RunOptions::changeTopMargin,    &RunOptions::changeBottomMargin,
-                                 &RunOptions::changeHeaderMargin, &RunOptions::changeFooterMargin};
+    runs::PageSetupOptions& o = window->pageSetupOptions();
+    runs::MarginSetting* margins[] = {&o.left, &o.right, &o.top, &o.bottom, &o.header, &o.footer};
     const char* boxes[] = {"LeftMargin",   "RightMargin",  "TopMargin",
                            "BottomMargin", "HeaderMargin", "FooterMargin"};
     for (int i = 0; i < 6; ++i) {
-        o.*values[i] = 9.5;
-        o.*flags[i] = !checked[i];
+        *margins[i] = {!checked[i], 9.5};
         const QByteArray side(boxes[i]);
         child<QCheckBox>(("cBox_" + side).constData())->setChecked(checked[i]);
         child<QDoubleSpinBox>(("dsBox_" + side).constData())->setValue(typed[i]);
@@ -526,8 +502,8 @@ void RunControlTest::pageSetupOptions()
     clickStart(QStringLiteral("pagesetup"));
 
     for (int i = 0; i < 6; ++i) {
-        QVERIFY2(o.*flags[i] == checked[i], boxes[i]);
-        QCOMPARE(o.*values[i], expected[i] < 0 ? 9.5 : expected[i]);
+        QVERIFY2(margins[i]->change == checked[i], boxes[i]);
+        QCOMPARE(margins[i]->centimetres, expected[i] < 0 ? 9.5 : expected[i]);
     }
     QCOMPARE(o.changeOrientation, orientationChecked);
     QCOMPARE(o.orientation, expectedOrientation);
@@ -536,7 +512,7 @@ void RunControlTest::pageSetupOptions()
 
 void RunControlTest::pageSetupLeavesPrintOptions()
 {
-    RunOptions& o = runOptions();
+    runs::PrintOptions& o = window->printOptions();
     o.workbookList = QStringLiteral("earlier list");
     o.printRangeOnly = true;
     o.printRange = QStringLiteral("A1");
@@ -559,8 +535,8 @@ void RunControlTest::pageSetupLeavesPrintOptions()
     QCOMPARE(o.workbookDelaySeconds, 8);
     QCOMPARE(o.paperSize, QStringLiteral("B4"));
     // The options both runs share are read.
-    QVERIFY(o.onlyFirstSheet);
-    QVERIFY(!o.skipEmptySheets);
+    QVERIFY(window->pageSetupOptions().sheets.onlyFirstSheet);
+    QVERIFY(!window->pageSetupOptions().sheets.skipEmptySheets);
     QTRY_VERIFY(startButtonsEnabled());
 }
 
@@ -590,8 +566,10 @@ void RunControlTest::failedListDeletedAtStart()
     clickStart(kind);
 
     QVERIFY(!QFile::exists(failedList));
-    QCOMPARE(runOptions().failedListPath, folderText + QStringLiteral("/无法打印的文件目录.txt"));
-    QCOMPARE(runOptions().sourceFolder, folderText);
+    const QString failedListPath = kind == QLatin1String("print")
+                                       ? window->printOptions().failedListPath
+                                       : window->pageSetupOptions().failedListPath;
+    QCOMPARE(failedListPath, folderText + QStringLiteral("/无法打印的文件目录.txt"));
     QVERIFY(window->currentWorker());
     QTRY_VERIFY(startButtonsEnabled());
 }
@@ -600,9 +578,11 @@ void RunControlTest::progressShown()
 {
     clickStart(QStringLiteral("print"));
     QTRY_VERIFY(startButtonsEnabled());
-    const QString text = QStringLiteral("正在处理: /a/b c.xlsx  ");
-    emit window->currentWorker()->ShowDisposingFile(text);
-    QCOMPARE(status(), text);
+    runs::RunEvent event;
+    event.type = runs::RunEvent::Type::WorkbookStarted;
+    event.path = QStringLiteral("/a/b c.xlsx  ");
+    emit window->currentWorker()->runEvent(event);
+    QCOMPARE(status(), event.path);
 }
 
 void RunControlTest::quitEndsRunAfterWorkbookInHand()
@@ -618,19 +598,19 @@ void RunControlTest::quitEndsRunAfterWorkbookInHand()
                 {QStringLiteral("Sheet1"), QStringLiteral("Sheet2")}));
     QSemaphore reached;
     spreadsheet.setOnCall([&reached](const QString& line) {
-        if (line.startsWith(QLatin1String("PrintOut")) && !runOptions().quitRequested) {
+        if (line.startsWith(QLatin1String("PrintOut")) && !control->quitRequested) {
             reached.release();
             waitForQuitRequest();
         }
     });
-    MergeObject::setApplicationFactory(spreadsheet.factory());
+    applicationFactory = spreadsheet.factory();
     child<QPlainTextEdit>("pTEdt_ExceFilesPathList")->setPlainText(paths.join('\n'));
 
     clickStart(QStringLiteral("print"));
     QVERIFY(reached.tryAcquire(1, 20000));
     QVERIFY(window->finishRunBeforeExit());
 
-    QVERIFY(runOptions().quitRequested);
+    QVERIFY(control->quitRequested);
     QVERIFY(!window->currentWorker());
     QVERIFY(!window->currentWorkerThread());
     const QStringList opened = spreadsheet.calls({QStringLiteral("open ")});
@@ -654,7 +634,7 @@ void RunControlTest::closingWindowEndsRun()
     QVERIFY(thread);
     window.reset();
     QVERIFY(thread.isNull());
-    QVERIFY(runOptions().quitRequested);
+    QVERIFY(control->quitRequested);
     QCOMPARE(applicationsQuit.load(), 1);
 }
 
@@ -672,8 +652,8 @@ void RunControlTest::quitWhenRunWillNotEnd()
     QVERIFY(started.tryAcquire(1, 20000));
 
     QVERIFY(!window->finishRunBeforeExit(50, 50));
-    QVERIFY(runOptions().quitRequested);
-    QVERIFY(runOptions().stopRequested);
+    QVERIFY(control->quitRequested);
+    QVERIFY(control->stopRequested);
     QVERIFY(window->currentWorkerThread());
 
     release.release();

@@ -1,8 +1,8 @@
 // Start-up state from the command line, and the process helpers with the
 // single-copy rule, checked against real processes started under chosen
 // executable names (copies of a small system binary).
-#include "app/platform/processes.h"
 #include "app/startup.h"
+#include "platform/processes.h"
 
 #include <QDir>
 #include <QFile>

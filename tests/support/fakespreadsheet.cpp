@@ -1,5 +1,7 @@
 #include "fakespreadsheet.h"
 
+#include "runs/messages.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +13,7 @@
 
 namespace testsupport {
 
-using namespace automation;
+using namespace spreadsheet;
 
 // Everything the fake applications of one FakeSpreadsheet share: the
 // description, the log and the state of the (one) running application.
@@ -213,14 +215,6 @@ public:
     {
         return set(QStringLiteral("Orientation"), orientation);
     }
-    bool callSetOrientation(int orientation) override
-    {
-        if (!h->call(QStringLiteral("SetOrientation ") + QString::number(orientation)) ||
-            sheet().pageSetupWritesFail)
-            return false;
-        sheet().pageSetup.insert(QStringLiteral("Orientation"), orientation);
-        return true;
-    }
 
 private:
     bool set(const QString& property, int value)
@@ -320,7 +314,7 @@ public:
             return nullptr;
         return std::make_unique<FakeWorksheet>(h, index);
     }
-    bool save() override
+    bool save(Failure* = nullptr) override
     {
         if (!h->call(QStringLiteral("Save")))
             return false;
@@ -355,7 +349,8 @@ public:
     FakeWorkbooks(std::shared_ptr<FakeState> state, int generation)
         : st(std::move(state)), m_generation(generation)
     {}
-    std::unique_ptr<Workbook> open(const QString& nativePath, OpenMode mode) override
+    std::unique_ptr<Workbook> open(const QString& nativePath, OpenMode mode,
+                                   Failure* = nullptr) override
     {
         const QString line = QStringLiteral("open ") + nativePath +
                              (mode == OpenMode::ReadOnly ? QStringLiteral(" ReadOnly")
@@ -612,23 +607,11 @@ QString FakeSpreadsheet::number(double value)
 
 FakeEnvironment::FakeEnvironment(FakeSpreadsheet& spreadsheet) : m_spreadsheet(spreadsheet) {}
 
-RunEnvironment FakeEnvironment::environment()
+runs::RunEnvironment FakeEnvironment::environment()
 {
-    RunEnvironment env;
+    runs::RunEnvironment env;
     env.createApplication = m_spreadsheet.factory();
-    env.progress = [this](const QString& text) {
-        m_progress << text;
-        m_spreadsheet.note(QStringLiteral("Progress ") + text);
-    };
-    env.finished = [this]() {
-        ++m_finished;
-        m_spreadsheet.note(QStringLiteral("Finished"));
-    };
-    env.countProcesses = [this](const char* name) {
-        m_spreadsheet.note(QStringLiteral("CountProcesses ") + QString::fromLocal8Bit(name));
-        return processCount;
-    };
-    env.openFailedList = [this](const QString& path) {
+    env.showFailedList = [this](const QString& path) {
         m_opened << path;
         m_spreadsheet.note(QStringLiteral("OpenFailedList ") + path);
     };
@@ -640,6 +623,22 @@ RunEnvironment FakeEnvironment::environment()
     };
     env.now = [this]() { return clockSeconds + m_slept / 1000; };
     return env;
+}
+
+runs::EventSink FakeEnvironment::events()
+{
+    return [this](const runs::RunEvent& event) {
+        m_events << event;
+        const QString text = runs::eventText(event);
+        if (!text.isEmpty()) {
+            m_progress << text;
+            m_spreadsheet.note(QStringLiteral("Progress ") + text);
+        }
+        if (event.type == runs::RunEvent::Type::RunEnded) {
+            ++m_finished;
+            m_spreadsheet.note(QStringLiteral("Finished"));
+        }
+    };
 }
 
 bool touchFile(const QString& path)

@@ -19,15 +19,16 @@
 //   cell         "Value"
 //   page setup   "PaperSize 9", "LeftMargin 50.4567", "RightMargin ...",
 //                "TopMargin ...", "BottomMargin ...", "HeaderMargin ...",
-//                "FooterMargin ...", "Orientation 2", "SetOrientation 2"
+//                "FooterMargin ...", "Orientation 2"
 //   range        "PrintOut range A1:B2"
 // Doubles are written with FakeSpreadsheet::number().  FakeEnvironment adds
-// "Progress <text>", "Finished", "Sleep <ms>", "CountProcesses <name>" and
-// "OpenFailedList <path>" to the same log.
+// "Progress <text>", "Finished", "Sleep <ms>" and "OpenFailedList <path>" to
+// the same log.
 #pragma once
 
-#include "automation/runs.h"
-#include "automation/spreadsheet.h"
+#include "runs/environment.h"
+#include "runs/events.h"
+#include "spreadsheet/spreadsheet.h"
 
 #include <QList>
 #include <QMap>
@@ -70,8 +71,8 @@ struct FakeSheet
     bool pageSetupWritesFail = false;
 
     // What the run did to the sheet: values written through its page setup
-    // ("PaperSize", "LeftMargin", ..., "Orientation"; "SetOrientation" is
-    // stored as "Orientation" too) and the number of print jobs accepted.
+    // ("PaperSize", "LeftMargin", ..., "Orientation") and the number of print
+    // jobs accepted.
     QVariantMap pageSetup;
     int printCount = 0;
 
@@ -131,8 +132,8 @@ public:
     void setOnCall(std::function<void(const QString& line)> hook);
 
     // ---- Applications bound to this description.
-    std::unique_ptr<automation::Application> createApplication();
-    std::function<std::unique_ptr<automation::Application>()> factory();
+    std::unique_ptr<spreadsheet::Application> createApplication();
+    std::function<std::unique_ptr<spreadsheet::Application>()> factory();
     int applicationsCreated() const;
 
     // ---- What happened.
@@ -168,18 +169,20 @@ class FakeEnvironment
 public:
     explicit FakeEnvironment(FakeSpreadsheet& spreadsheet);
 
-    // createApplication from the spreadsheet; progress, finished,
-    // countProcesses, openFailedList, sleep and now recorded here.
-    automation::RunEnvironment environment();
+    // createApplication from the spreadsheet; sleep, now and showFailedList
+    // recorded here.
+    runs::RunEnvironment environment();
+    // Records every event; an event's text goes into the log as
+    // "Progress <text>", the end of the run as "Finished".
+    runs::EventSink events();
 
-    // countProcesses answers this for every name.
-    int processCount = 0;
     // now() = clockSeconds + (milliseconds slept) / 1000.
     qint64 clockSeconds = 1000;
     // Called at every sleep after it is logged, with its length.
     std::function<void(int milliseconds)> onSleep;
 
     QStringList progress() const { return m_progress; }
+    QList<runs::RunEvent> eventList() const { return m_events; }
     int finishedCount() const { return m_finished; }
     QStringList openedLists() const { return m_opened; }
     qint64 sleptMilliseconds() const { return m_slept; }
@@ -187,6 +190,7 @@ public:
 private:
     FakeSpreadsheet& m_spreadsheet;
     QStringList m_progress;
+    QList<runs::RunEvent> m_events;
     QStringList m_opened;
     int m_finished = 0;
     qint64 m_slept = 0;

@@ -1,0 +1,428 @@
+#include "engines/libreoffice/unosession.h"
+
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/XEventListener.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/implbase1.hxx>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <signal.h>
+#include <unistd.h>
+
+using namespace ::com::sun::star;
+using ::com::sun::star::uno::Reference;
+using ::com::sun::star::uno::UNO_QUERY;
+using ::com::sun::star::uno::UNO_QUERY_THROW;
+
+namespace engines::lo {
+
+namespace {
+
+const QString kProgramDir = QStringLiteral(QUORVANE_LO_PROGRAM_DIR);
+
+// A fresh profile makes the office set it up and exit with this code once.
+constexpr int kExitProfileCreated = 81;
+
+// The local UNO environment that the remote bridge is built in.  Made once
+// and kept for the life of the process: tearing it down while bridges may
+// still release proxies is not safe.
+Reference<uno::XComponentContext> localContext()
+{
+    static std::mutex mutex;
+    static Reference<uno::XComponentContext>* context = nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!context) {
+        // Without this the bootstrap does not find the office's type and
+        // service registries and Desktop::create fails later.
+        if (!std::getenv("URE_BOOTSTRAP")) {
+            const QByteArray rc =
+                "vnd.sun.star.pathname:" + QFile::encodeName(kProgramDir) + "/fundamentalrc";
+            ::setenv("URE_BOOTSTRAP", rc.constData(), 1);
+        }
+        context = new Reference<uno::XComponentContext>();
+        try {
+            *context = ::cppu::defaultBootstrap_InitialComponentContext();
+        } catch (...) {
+        }
+    }
+    return *context;
+}
+
+// Marks the session lost when the bridge to the office goes away.
+class BridgeListener : public ::cppu::WeakImplHelper1<lang::XEventListener>
+{
+public:
+    explicit BridgeListener(std::shared_ptr<std::atomic<bool>> lost) : m_lost(std::move(lost)) {}
+    void SAL_CALL disposing(const lang::EventObject&) override { m_lost->store(true); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_lost;
+};
+
+std::atomic<int> g_sessionCounter{0};
+
+bool copyTree(const QString& from, const QString& to)
+{
+    const QDir source(from);
+    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                    QDirIterator::Subdirectories);
+    bool ok = true;
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + QLatin1Char('/') + source.relativeFilePath(path);
+        if (it.fileInfo().isDir() && !it.fileInfo().isSymLink())
+            ok = QDir().mkpath(target) && ok;
+        else
+            ok = QFile::copy(path, target) && ok;
+    }
+    return ok;
+}
+
+// A user profile as the office leaves it after setting up a fresh one.  Each
+// new session starts from a copy, which spares it the office's set-up start
+// (about a second and a half).  Removed when the program ends.
+class ProfileSeed
+{
+public:
+    ~ProfileSeed()
+    {
+        if (!m_path.isEmpty())
+            QDir(m_path).removeRecursively();
+    }
+
+    bool copyTo(const QString& profile)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return !m_path.isEmpty() && copyTree(m_path, profile);
+    }
+
+    void keep(const QString& profile)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_path.isEmpty())
+            return;
+        const QString path =
+            QDir::tempPath() + QStringLiteral("/quorvane-office-seed-%1").arg(::getpid());
+        QDir(path).removeRecursively();
+        if (QDir().mkpath(path) && copyTree(profile, path))
+            m_path = path;
+        else
+            QDir(path).removeRecursively();
+    }
+
+private:
+    std::mutex m_mutex;
+    QString m_path;
+};
+
+ProfileSeed g_profileSeed;
+
+// Profiles, seeds and pipe sockets of sessions whose program was killed
+// before it could remove them: their names carry the dead program's id.
+void removeLeftovers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const QRegularExpression owner(
+            QStringLiteral("^(?:quorvane-office-(?:seed-)?|OSL_PIPE_\\d+_quorvane-)(\\d+)"));
+        QStringList dirs{QDir::tempPath()};
+        if (QDir(QDir::tempPath()) != QDir(QStringLiteral("/tmp")))
+            dirs << QStringLiteral("/tmp"); // where the office puts its pipes
+        for (const QString& dir : dirs) {
+            const QDir folder(dir);
+            for (const QString& name : folder.entryList(
+                     {QStringLiteral("quorvane-office-*"), QStringLiteral("OSL_PIPE_*_quorvane-*")},
+                     QDir::AllEntries | QDir::System | QDir::Hidden)) {
+                const auto match = owner.match(name);
+                if (!match.hasMatch())
+                    continue;
+                const QString pid = match.captured(1);
+                if (pid.toLongLong() == ::getpid() ||
+                    QFileInfo::exists(QStringLiteral("/proc/") + pid))
+                    continue;
+                const QString path = folder.filePath(name);
+                if (QFileInfo(path).isDir())
+                    QDir(path).removeRecursively();
+                else
+                    QFile::remove(path);
+            }
+        }
+    });
+}
+
+} // namespace
+
+std::shared_ptr<UnoSession> UnoSession::start(const CallLimits& limits, const PrintTarget& target)
+{
+    std::shared_ptr<UnoSession> session(new UnoSession(limits, target));
+    if (!session->launch()) {
+        session->shutdown();
+        return nullptr;
+    }
+    return session;
+}
+
+UnoSession::UnoSession(const CallLimits& limits, const PrintTarget& target)
+    : m_limits(limits), m_printTarget(target), m_lost(std::make_shared<std::atomic<bool>>(false))
+{
+    m_watchdog = std::thread([this] { watch(); });
+}
+
+UnoSession::~UnoSession()
+{
+    shutdown();
+}
+
+bool UnoSession::startProcess()
+{
+    const QString program = kProgramDir + QStringLiteral("/soffice.bin");
+    if (!QFile::exists(program))
+        return false;
+    const QString profileUrl = QUrl::fromLocalFile(m_profile->path()).toString(QUrl::FullyEncoded);
+    const QStringList args{
+        QStringLiteral("--headless"),
+        QStringLiteral("--invisible"),
+        QStringLiteral("--nologo"),
+        QStringLiteral("--nodefault"),
+        QStringLiteral("--norestore"),
+        QStringLiteral("--nolockcheck"),
+        QStringLiteral("-env:UserInstallation=") + profileUrl,
+        QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(m_pipeName),
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Our own bootstrap setting must not leak into the office.
+    env.remove(QStringLiteral("URE_BOOTSTRAP"));
+    m_process.setProcessEnvironment(env);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.start(program, args);
+    if (!m_process.waitForStarted(10000))
+        return false;
+    m_pid = m_process.processId();
+    registerOfficeProcess(m_pid);
+    return true;
+}
+
+bool UnoSession::launch()
+{
+    const Reference<uno::XComponentContext> local = localContext();
+    if (!local.is())
+        return false;
+    removeLeftovers();
+    m_profile = std::make_unique<QTemporaryDir>(
+        QDir::tempPath() + QStringLiteral("/quorvane-office-%1-XXXXXX").arg(::getpid()));
+    if (!m_profile->isValid())
+        return false;
+    if (!g_profileSeed.copyTo(m_profile->path())) {
+        // Start from an empty profile again; the office fills it.
+        QDir(m_profile->path()).removeRecursively();
+        QDir().mkpath(m_profile->path());
+    }
+    m_pipeName = QStringLiteral("quorvane-%1-%2-%3")
+                     .arg(::getpid())
+                     .arg(g_sessionCounter.fetch_add(1))
+                     .arg(QFileInfo(m_profile->path()).fileName().section(QLatin1Char('-'), -1));
+
+    Reference<connection::XConnection> connection;
+    try {
+        const Reference<connection::XConnector> connector = connection::Connector::create(local);
+        const ::rtl::OUString description = toOU(QStringLiteral("pipe,name=") + m_pipeName);
+        for (int attempt = 0; attempt < 2 && !connection.is(); ++attempt) {
+            if (!startProcess())
+                return false;
+            const auto deadline = std::chrono::steady_clock::now() + m_limits.longCall;
+            while (!connection.is()) {
+                try {
+                    connection = connector->connect(description);
+                    break;
+                } catch (const connection::NoConnectException&) {
+                }
+                if (m_process.waitForFinished(50)) {
+                    unregisterOfficeProcess(m_pid);
+                    m_pid = 0;
+                    if (m_process.exitStatus() == QProcess::NormalExit &&
+                        m_process.exitCode() == kExitProfileCreated && attempt == 0) {
+                        g_profileSeed.keep(m_profile->path());
+                        break; // the profile is ready now: start again
+                    }
+                    return false;
+                }
+                if (std::chrono::steady_clock::now() > deadline)
+                    return false;
+            }
+        }
+    } catch (...) {
+        return false;
+    }
+    if (!connection.is())
+        return false;
+
+    Armed armed(*this, CallKind::Long);
+    try {
+        const Reference<bridge::XBridgeFactory2> factory = bridge::BridgeFactory::create(local);
+        const Reference<bridge::XBridge> bridge =
+            factory->createBridge(::rtl::OUString(), toOU(QStringLiteral("urp")), connection,
+                                  Reference<bridge::XInstanceProvider>());
+        m_bridge.set(bridge, UNO_QUERY_THROW);
+        m_bridge->addEventListener(new BridgeListener(m_lost));
+        m_context.set(bridge->getInstance(toOU(QStringLiteral("StarOffice.ComponentContext"))),
+                      UNO_QUERY_THROW);
+        m_desktop = frame::Desktop::create(m_context);
+    } catch (...) {
+        return false;
+    }
+    return m_desktop.is() && !lost();
+}
+
+void UnoSession::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    if (m_desktop.is() && !lost()) {
+        Armed armed(*this, CallKind::Short);
+        try {
+            for (const auto& document : m_documents) {
+                const Reference<util::XCloseable> closeable(document, UNO_QUERY);
+                try {
+                    if (closeable.is())
+                        closeable->close(true);
+                    else
+                        document->dispose();
+                } catch (const lang::DisposedException&) {
+                    throw;
+                } catch (const uno::Exception&) {
+                    document->dispose();
+                }
+            }
+            m_documents.clear();
+            m_desktop->terminate();
+        } catch (...) {
+        }
+    }
+    // Drop the proxies before the bridge goes: releases go out while it can
+    // still carry them.
+    try {
+        m_documents.clear();
+        m_desktop.clear();
+        m_context.clear();
+        if (m_bridge.is())
+            m_bridge->dispose();
+        m_bridge.clear();
+    } catch (...) {
+    }
+    endProcess();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopWatch = true;
+    }
+    m_wake.notify_all();
+    if (m_watchdog.joinable())
+        m_watchdog.join();
+    if (m_profile)
+        m_profile->remove();
+}
+
+void UnoSession::endProcess()
+{
+    if (m_process.state() == QProcess::NotRunning && m_pid == 0)
+        return;
+    if (!m_process.waitForFinished(10000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    if (m_pid != 0) {
+        unregisterOfficeProcess(m_pid);
+        m_pid = 0;
+    }
+    // A killed office leaves its pipe's socket behind.
+    QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_pipeName));
+}
+
+void UnoSession::setLimits(const CallLimits& limits)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_limits = limits;
+}
+
+void UnoSession::setPrintTarget(const PrintTarget& target)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_printTarget = target;
+}
+
+PrintTarget UnoSession::printTarget() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_printTarget;
+}
+
+void UnoSession::trackDocument(const Reference<lang::XComponent>& document)
+{
+    m_documents.push_back(document);
+}
+
+void UnoSession::untrackDocument(const Reference<lang::XComponent>& document)
+{
+    m_documents.erase(std::remove(m_documents.begin(), m_documents.end(), document),
+                      m_documents.end());
+}
+
+bool UnoSession::arm(CallKind kind)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_armed)
+            return false;
+        m_armed = true;
+        m_deadline = std::chrono::steady_clock::now() +
+                     (kind == CallKind::Long ? m_limits.longCall : m_limits.shortCall);
+    }
+    m_wake.notify_all();
+    return true;
+}
+
+void UnoSession::disarm()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_armed = false;
+}
+
+void UnoSession::watch()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_stopWatch) {
+        if (!m_armed) {
+            m_wake.wait(lock);
+            continue;
+        }
+        const auto deadline = m_deadline;
+        m_wake.wait_until(lock, deadline);
+        if (m_armed && m_deadline == deadline && std::chrono::steady_clock::now() >= deadline) {
+            // The office has not answered in time: kill it, which makes the
+            // blocked call fail with DisposedException.
+            m_lost->store(true);
+            m_armed = false;
+            const qint64 pid = m_pid.load();
+            if (pid > 0)
+                ::kill(static_cast<pid_t>(pid), SIGKILL);
+        }
+    }
+}
+
+} // namespace engines::lo

@@ -1,0 +1,156 @@
+// One running LibreOffice office and the UNO connection to it.
+//
+// Every call into the office goes through UnoSession::call(), which arms a
+// watchdog for the duration of the call: a call that runs longer than its
+// limit gets the office killed (the blocked call then fails at once), and a
+// bridge listener notices an office that died.  Either way the session is
+// "lost" and every later call fails without touching the office.
+#pragma once
+
+#include "engines/libreoffice/sofficeprocess.h"
+#include "spreadsheet/spreadsheet.h"
+
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace engines::lo {
+
+// The engine implements the spreadsheet interface; its names are used bare.
+using namespace ::spreadsheet;
+
+namespace css = ::com::sun::star;
+
+// How long one call into the office may take before the office is taken for
+// hung and killed.
+struct CallLimits
+{
+    std::chrono::milliseconds shortCall{15000}; // property reads and writes, queries
+    std::chrono::milliseconds longCall{90000};  // start, load, store, print
+};
+
+enum class CallKind { Short, Long };
+
+class UnoSession
+{
+public:
+    // Starts a private office and connects to it; null when that fails.
+    static std::shared_ptr<UnoSession> start(const CallLimits& limits, const PrintTarget& target);
+    ~UnoSession();
+
+    UnoSession(const UnoSession&) = delete;
+    UnoSession& operator=(const UnoSession&) = delete;
+
+    // Closes what is open, ends the office (killing it when it does not end
+    // in time) and removes the private profile.  Idempotent.
+    void shutdown();
+
+    bool lost() const { return m_lost->load(); }
+    bool usable() const { return !m_shutDown && !lost(); }
+    qint64 processId() const { return m_pid.load(); }
+
+    css::uno::Reference<css::uno::XComponentContext> context() const { return m_context; }
+    css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop; }
+
+    void setLimits(const CallLimits& limits);
+    void setPrintTarget(const PrintTarget& target);
+    PrintTarget printTarget() const;
+
+    // Documents loaded through this session; shutdown() closes those still open.
+    void trackDocument(const css::uno::Reference<css::lang::XComponent>& document);
+    void untrackDocument(const css::uno::Reference<css::lang::XComponent>& document);
+
+    // Runs f() under the watchdog.  Any exception ends in failValue; an office
+    // that died or hung marks the session lost.  Calls do not nest: an inner
+    // call runs under the outer call's limit.
+    template <class R, class F>
+    R call(CallKind kind, R failValue, F&& f)
+    {
+        if (!usable())
+            return failValue;
+        Armed armed(*this, kind);
+        try {
+            return f();
+        } catch (const css::lang::DisposedException&) {
+            m_lost->store(true);
+        } catch (const css::uno::Exception&) {
+        } catch (const std::exception&) {
+        } catch (...) {
+        }
+        return failValue;
+    }
+
+private:
+    class Armed
+    {
+    public:
+        Armed(UnoSession& session, CallKind kind) : m_session(session)
+        {
+            m_outer = session.arm(kind);
+        }
+        ~Armed()
+        {
+            if (m_outer)
+                m_session.disarm();
+        }
+
+    private:
+        UnoSession& m_session;
+        bool m_outer = false;
+    };
+
+    UnoSession(const CallLimits& limits, const PrintTarget& target);
+    bool launch();
+    bool startProcess();
+    bool arm(CallKind kind);
+    void disarm();
+    void watch();
+    void endProcess();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    CallLimits m_limits;
+    PrintTarget m_printTarget;
+    bool m_armed = false;
+    bool m_stopWatch = false;
+    std::chrono::steady_clock::time_point m_deadline;
+    std::thread m_watchdog;
+
+    std::shared_ptr<std::atomic<bool>> m_lost;
+    bool m_shutDown = false;
+    std::atomic<qint64> m_pid{0};
+    SofficeProcess m_process;
+    std::unique_ptr<QTemporaryDir> m_profile;
+    QString m_pipeName;
+
+    css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::lang::XComponent> m_bridge;
+    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    std::vector<css::uno::Reference<css::lang::XComponent>> m_documents;
+};
+
+// UTF-16 conversions between Qt and UNO strings.
+inline ::rtl::OUString toOU(const QString& text)
+{
+    return ::rtl::OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()),
+                           static_cast<sal_Int32>(text.size()));
+}
+
+inline QString toQ(const ::rtl::OUString& text)
+{
+    return QString(reinterpret_cast<const QChar*>(text.getStr()), text.getLength());
+}
+
+} // namespace engines::lo

@@ -1,0 +1,128 @@
+// What the parts of one open LibreOffice workbook share, and the helpers
+// they use.  Internal to the LibreOffice implementation.
+#pragma once
+
+#include "engines/libreoffice/unosession.h"
+#include "spreadsheet/spreadsheet.h"
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+
+#include <QFileInfo>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+
+namespace engines::lo::detail {
+
+namespace css = ::com::sun::star;
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using ::rtl::OUString;
+
+enum class FileFormat { Xlsx, Xls, Csv, Other };
+
+inline FileFormat formatOf(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("xlsx") || suffix == QLatin1String("xlsm"))
+        return FileFormat::Xlsx;
+    if (suffix == QLatin1String("xls"))
+        return FileFormat::Xls;
+    if (suffix == QLatin1String("csv"))
+        return FileFormat::Csv;
+    return FileFormat::Other;
+}
+
+inline OUString ou(const char* ascii)
+{
+    return OUString::createFromAscii(ascii);
+}
+
+inline css::beans::PropertyValue property(const char* name, const Any& value)
+{
+    css::beans::PropertyValue p;
+    p.Name = ou(name);
+    p.Value = value;
+    return p;
+}
+
+template <class T>
+T get(const Reference<css::beans::XPropertySet>& set, const char* name)
+{
+    T value{};
+    set->getPropertyValue(ou(name)) >>= value;
+    return value;
+}
+
+inline void put(const Reference<css::beans::XPropertySet>& set, const char* name, const Any& value)
+{
+    set->setPropertyValue(ou(name), value);
+}
+
+// What every object of one open workbook shares.
+struct WorkbookState
+{
+    std::shared_ptr<UnoSession> session;
+    Reference<css::lang::XComponent> document;
+    QString path;
+    OpenMode mode = OpenMode::ReadOnly;
+    FileFormat format = FileFormat::Other;
+    OUString filterName;
+    // Page setup set in this session, per sheet name, as Excel stores it.
+    QMap<QString, spreadsheet::PageSetupValues> changes;
+    bool closed = false;
+
+    bool alive() const { return !closed && session && session->usable() && document.is(); }
+
+    template <class R, class F>
+    R call(CallKind kind, R failValue, F&& f)
+    {
+        if (!alive())
+            return failValue;
+        return session->call(kind, std::move(failValue), std::forward<F>(f));
+    }
+
+    void close()
+    {
+        if (closed)
+            return;
+        closed = true;
+        if (session && session->usable() && document.is()) {
+            session->call(CallKind::Short, false, [&] {
+                const Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
+                try {
+                    if (closeable.is())
+                        closeable->close(true);
+                    else
+                        document->dispose();
+                } catch (const css::lang::DisposedException&) {
+                    throw;
+                } catch (const css::uno::Exception&) {
+                    document->dispose();
+                }
+                return true;
+            });
+        }
+        if (session)
+            session->untrackDocument(document);
+        document.clear();
+    }
+};
+
+using StatePtr = std::shared_ptr<WorkbookState>;
+
+// Prints one sheet, or one area of it (area not null), and nothing else.
+bool printSheet(WorkbookState& state, const Reference<css::sheet::XSpreadsheet>& sheet,
+                const QString& sheetName, const css::table::CellRangeAddress* area);
+
+// The "PageSetup" of one sheet.
+std::unique_ptr<PageSetup> makePageSetup(StatePtr state, Reference<css::sheet::XSpreadsheet> sheet,
+                                         QString sheetName);
+
+} // namespace engines::lo::detail

@@ -1,0 +1,19 @@
+#include "runcontrol/services.h"
+
+#include "engines/engines.h"
+#include "platform/texteditor.h"
+
+namespace runcontrol {
+
+Services desktopServices()
+{
+    Services services;
+    services.environment.createApplication = &engines::createSpreadsheetApplication;
+    services.environment.sleep = &runs::sleepMilliseconds;
+    services.environment.now = &runs::wallClockSeconds;
+    services.environment.showFailedList = &openInTextEditor;
+    services.endSpreadsheetProcesses = &engines::terminateAllSpreadsheetProcesses;
+    return services;
+}
+
+} // namespace runcontrol

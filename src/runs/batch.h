@@ -1,0 +1,99 @@
+// The walk both runs share: the workbook rule, opening each workbook, the
+// sheets selected in it, counting, the failure list, recovery from a lost
+// application and the endings.  A BatchKind supplies what the print run and
+// the page-setup run do differently.  Internal to the runs module.
+#pragma once
+
+#include "runs/environment.h"
+#include "runs/events.h"
+#include "runs/options.h"
+#include "runs/runcontrol.h"
+#include "runs/runs.h"
+#include "spreadsheet/spreadsheet.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace runs {
+
+// How a step that may end the run went.
+enum class Step {
+    Continue,
+    Stop,         // stop or quit honoured: the Stopped ending
+    InvalidRange, // the print range cannot be resolved: the Invalid range ending
+};
+
+// What every hook of a BatchKind may use.
+struct BatchContext
+{
+    RunControl& control;
+    const RunEnvironment& env;
+    const EventSink& events;
+    spreadsheet::Application& app;
+    RunType run;
+
+    void emitEvent(RunEvent event) const
+    {
+        event.run = run;
+        events(event);
+    }
+};
+
+// Sleeps milliseconds in slices of at most 100 ms, so that a quitting program
+// is not held by a long delay; false when a quit cut it short.
+bool waitMilliseconds(const BatchContext& ctx, int milliseconds);
+
+class BatchKind
+{
+public:
+    virtual ~BatchKind() = default;
+
+    virtual RunType type() const = 0;
+    virtual spreadsheet::OpenMode openMode() const = 0;
+    // Test besides the shared workbook name rule.
+    virtual bool accepts(const QString& nativePath) const = 0;
+    // Before the workbookNumber-th accepted workbook is shown and opened.
+    virtual Step beforeWorkbook(const BatchContext& ctx, int workbookNumber) = 0;
+    // Before sheet index of the open workbook is fetched.
+    virtual Step beforeSheet(const BatchContext& ctx, int index) = 0;
+    // True: the page setup is fetched for every sheet visited, before the
+    // selection, and handed to prepareSheet and to every change.  False: each
+    // change fetches its own.
+    virtual bool pageSetupForEverySheet() const = 0;
+    virtual void prepareSheet(const BatchContext& ctx, spreadsheet::PageSetup& setup) = 0;
+
+    struct Change
+    {
+        bool counted = false; // counts in S
+        int pages = -1;
+        spreadsheet::Failure failure; // set: the workbook goes into the failure list
+        Step step = Step::Continue;
+    };
+    // One match of a selected, non-empty sheet.  setup is the sheet's page
+    // setup when pageSetupForEverySheet(), otherwise null.
+    virtual Change change(const BatchContext& ctx, spreadsheet::Worksheet& sheet,
+                          spreadsheet::PageSetup* setup) = 0;
+
+    // After the sheets of a workbook, before it is closed; a failure lists
+    // the workbook.
+    virtual spreadsheet::Failure finishWorkbook(const BatchContext& ctx,
+                                                spreadsheet::Workbook& book) = 0;
+    // True: a workbook that failed after it was opened is taken out of W and
+    // its sheets out of S (nothing of it was changed for good).
+    virtual bool uncountsFailedWorkbooks() const = 0;
+};
+
+struct BatchSettings
+{
+    QStringList entries;  // paths in any separators, in order
+    qint64 startTime = 0; // the run's first act, taken by the caller
+    SheetSelection sheets;
+    QString failedListPath;
+    const spreadsheet::PrintTarget* printTarget = nullptr; // print run only
+    bool clearsStopFlag = false; // the Stopped ending lowers stopRequested
+};
+
+RunResult runBatch(BatchKind& kind, const BatchSettings& settings, RunControl& control,
+                   const RunEnvironment& env, const EventSink& events);
+
+} // namespace runs

@@ -1,0 +1,23 @@
+// The texts the runs' events are shown as, in one place for every front end.
+#pragma once
+
+#include "runs/events.h"
+
+#include <QString>
+
+namespace runs {
+
+// The one-line text an event is shown as in the status line (and on the
+// command line), or an empty text for events that have none.
+QString eventText(const RunEvent& event);
+
+// Whether an event reports that something went wrong (shown even when the
+// progress is not).
+bool isFailureEvent(const RunEvent& event);
+
+// The first words of a run's report: "成功打印" or "成功修改".
+QString reportFirstWords(RunType run);
+
+QString reportText(RunType run, int workbooks, int sheets, qint64 seconds);
+
+} // namespace runs

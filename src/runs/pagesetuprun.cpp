@@ -1,0 +1,100 @@
+// The batch page-setup run: every workbook under the folder, opened for
+// editing, the margins and orientation of its selected sheets changed, saved
+// in place.  No delays; pause and stop are not looked at.
+#include "runs/batch.h"
+#include "runs/runs.h"
+#include "worklist/worklist.h"
+
+namespace runs {
+namespace {
+
+using spreadsheet::Failure;
+using spreadsheet::FailureKind;
+using spreadsheet::PageSetup;
+
+struct MarginChange
+{
+    MarginSetting PageSetupOptions::*setting;
+    bool (PageSetup::*write)(double points);
+};
+
+// In the order they are written.
+const MarginChange marginChanges[] = {
+    {&PageSetupOptions::left, &PageSetup::setLeftMargin},
+    {&PageSetupOptions::right, &PageSetup::setRightMargin},
+    {&PageSetupOptions::top, &PageSetup::setTopMargin},
+    {&PageSetupOptions::bottom, &PageSetup::setBottomMargin},
+    {&PageSetupOptions::header, &PageSetup::setHeaderMargin},
+    {&PageSetupOptions::footer, &PageSetup::setFooterMargin},
+};
+
+class PageSetupKind : public BatchKind
+{
+public:
+    explicit PageSetupKind(const PageSetupOptions& options) : m_options(options) {}
+
+    RunType type() const override { return RunType::PageSetup; }
+    spreadsheet::OpenMode openMode() const override { return spreadsheet::OpenMode::ForEditing; }
+    // The listing yields only files.
+    bool accepts(const QString&) const override { return true; }
+    Step beforeWorkbook(const BatchContext&, int) override { return Step::Continue; }
+    Step beforeSheet(const BatchContext&, int) override { return Step::Continue; }
+    bool pageSetupForEverySheet() const override { return false; }
+    void prepareSheet(const BatchContext&, PageSetup&) override {}
+
+    Change change(const BatchContext& ctx, spreadsheet::Worksheet& sheet, PageSetup*) override
+    {
+        Change change;
+        std::unique_ptr<PageSetup> setup = sheet.pageSetup();
+        if (!setup)
+            return change; // passed over, not counted
+        change.counted = true;
+        bool written = true;
+        for (const MarginChange& margin : marginChanges) {
+            const MarginSetting& setting = m_options.*margin.setting;
+            if (!setting.change)
+                continue;
+            // Asked anew for every margin: the application's own conversion.
+            const double points = ctx.app.centimetersToPoints(setting.centimetres);
+            written = ((*setup).*margin.write)(points) && written;
+        }
+        if (m_options.changeOrientation)
+            written = setup->setOrientation(m_options.orientation) && written;
+        // A change that did not take is not reported as made.
+        if (!written)
+            change.failure = Failure{FailureKind::ChangeFailed, {}};
+        return change;
+    }
+
+    // A save that fails (read-only or locked file, full disk) lists the
+    // workbook instead of counting it.
+    Failure finishWorkbook(const BatchContext&, spreadsheet::Workbook& book) override
+    {
+        if (book.save())
+            return Failure();
+        return Failure{FailureKind::SaveFailed, {}};
+    }
+    bool uncountsFailedWorkbooks() const override { return true; }
+
+private:
+    const PageSetupOptions& m_options;
+};
+
+} // namespace
+
+RunResult runPageSetup(const PageSetupOptions& options, RunControl& control,
+                       const RunEnvironment& env, const EventSink& events)
+{
+    BatchSettings settings;
+    settings.startTime = env.now();
+    const QList<QFileInfo> files = worklist::FindFilesRecursive(options.folder);
+    settings.entries.reserve(files.size());
+    for (const QFileInfo& file : files)
+        settings.entries << file.filePath();
+    settings.sheets = options.sheets;
+    settings.failedListPath = options.failedListPath;
+    PageSetupKind kind(options);
+    return runBatch(kind, settings, control, env, events);
+}
+
+} // namespace runs

@@ -1,0 +1,149 @@
+// The batch print run: the workbooks of the list, opened read-only, their
+// selected sheets printed, with delays, pause and stop.
+#include "runs/batch.h"
+#include "runs/runs.h"
+
+#include <QFileInfo>
+
+namespace runs {
+namespace {
+
+using spreadsheet::Failure;
+using spreadsheet::FailureKind;
+
+// "PaperSize" code of the window's paper choice; 0 leaves the sheet's own.
+int paperSizeCode(const QString& paperSize)
+{
+    if (paperSize == QLatin1String("A3"))
+        return spreadsheet::PaperA3;
+    if (paperSize == QLatin1String("A4"))
+        return spreadsheet::PaperA4;
+    if (paperSize == QLatin1String("A5"))
+        return spreadsheet::PaperA5;
+    if (paperSize == QLatin1String("B4"))
+        return spreadsheet::PaperB4;
+    if (paperSize == QLatin1String("B5"))
+        return spreadsheet::PaperB5;
+    return 0;
+}
+
+int delayMilliseconds(int seconds)
+{
+    // The window allows 0 to 900 s; anything else is kept within an int.
+    return qBound(0, seconds, 24 * 3600) * 1000;
+}
+
+class PrintKind : public BatchKind
+{
+public:
+    explicit PrintKind(const PrintOptions& options) : m_options(options) {}
+
+    RunType type() const override { return RunType::Print; }
+    spreadsheet::OpenMode openMode() const override { return spreadsheet::OpenMode::ReadOnly; }
+
+    bool accepts(const QString& nativePath) const override
+    {
+        const QFileInfo info(nativePath);
+        return info.exists() && info.isFile();
+    }
+
+    Step beforeWorkbook(const BatchContext& ctx, int workbookNumber) override
+    {
+        if (workbookNumber > 1) {
+            RunEvent delay;
+            delay.type = RunEvent::Type::WorkbookDelay;
+            delay.seconds = m_options.workbookDelaySeconds;
+            ctx.emitEvent(delay);
+            if (!waitMilliseconds(ctx, delayMilliseconds(delay.seconds)))
+                return Step::Stop;
+        }
+        return Step::Continue;
+    }
+
+    // The run's only checkpoint for pause and stop.  A quitting program ends
+    // the run here as a stop does, and also ends a pause.
+    Step beforeSheet(const BatchContext& ctx, int index) override
+    {
+        const RunControl& control = ctx.control;
+        while (control.pauseRequested) {
+            ctx.env.sleep(100);
+            if (control.stopRequested || control.quitRequested)
+                return Step::Stop;
+        }
+        if (control.stopRequested || control.quitRequested)
+            return Step::Stop;
+        if (index > 1) {
+            RunEvent delay;
+            delay.type = RunEvent::Type::SheetDelay;
+            delay.seconds = m_options.sheetDelaySeconds;
+            ctx.emitEvent(delay);
+            if (!waitMilliseconds(ctx, delayMilliseconds(delay.seconds)))
+                return Step::Stop;
+        }
+        return Step::Continue;
+    }
+
+    bool pageSetupForEverySheet() const override { return true; }
+
+    void prepareSheet(const BatchContext&, spreadsheet::PageSetup& setup) override
+    {
+        const int code = paperSizeCode(m_options.paperSize);
+        if (code != 0)
+            setup.setPaperSize(code);
+    }
+
+    Change change(const BatchContext& ctx, spreadsheet::Worksheet& sheet,
+                  spreadsheet::PageSetup*) override
+    {
+        Change change;
+        change.counted = true; // a print request counts whatever its outcome
+        bool printed = false;
+        if (m_options.printRangeOnly && !m_options.printRange.isEmpty()) {
+            std::unique_ptr<spreadsheet::Range> range = sheet.range(m_options.printRange);
+            if (!range) {
+                // A dead application yields no range either; that is not the
+                // range's fault.
+                if (ctx.app.lost())
+                    change.failure = Failure{FailureKind::OfficeCrashed, {}};
+                else
+                    change.step = Step::InvalidRange;
+                return change;
+            }
+            printed = range->printOut();
+        } else {
+            printed = sheet.printOut();
+        }
+        // A job the print system refused did not print: the workbook is listed.
+        if (!printed)
+            change.failure = Failure{
+                ctx.app.lost() ? FailureKind::OfficeCrashed : FailureKind::PrintRefused, {}};
+        return change;
+    }
+
+    Failure finishWorkbook(const BatchContext&, spreadsheet::Workbook&) override
+    {
+        return Failure();
+    }
+    bool uncountsFailedWorkbooks() const override { return false; }
+
+private:
+    const PrintOptions& m_options;
+};
+
+} // namespace
+
+RunResult runPrint(const PrintOptions& options, RunControl& control, const RunEnvironment& env,
+                   const EventSink& events)
+{
+    BatchSettings settings;
+    settings.startTime = env.now();
+    settings.entries = options.workbookList.split(QLatin1Char('\n'));
+    settings.sheets = options.sheets;
+    settings.failedListPath = options.failedListPath;
+    settings.printTarget = &options.target;
+    settings.clearsStopFlag = true;
+    PrintKind kind(options);
+    return runBatch(kind, settings, control, env, events);
+}
+
+} // namespace runs
