@@ -187,7 +187,7 @@ int main(int argc, char** argv)
             ++failures;
             continue;
         }
-        failures += !wb->worksheet(2)->printOut();
+        failures += wb->worksheet(2)->printOut().outcome != PrintResult::Printed;
     }
     const double openPrint = seconds(t);
     const double rssAfterPrint = residentMb(office.processId());

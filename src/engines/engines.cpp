@@ -82,6 +82,7 @@ public:
     double centimetersToPoints(double centimetres) override { return centimetres / 2.54 * 72.0; }
     void quit() override {}
     bool lost() const override { return false; }
+    spreadsheet::Failure lostFailure() const override { return {}; }
     bool restart() override { return false; }
     void setPrintTarget(const spreadsheet::PrintTarget&) override {}
 };
@@ -124,6 +125,7 @@ public:
         m_office->quit();
     }
     bool lost() const override { return m_office->lost(); }
+    spreadsheet::Failure lostFailure() const override { return m_office->lostFailure(); }
     bool restart() override
     {
         m_workbooks.setOffice(nullptr);

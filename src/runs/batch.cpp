@@ -44,9 +44,8 @@ private:
     // What became of the sheets of one workbook.
     struct Tally
     {
-        int sheets = 0;          // changes counted in S
-        Failure failure;         // list the workbook as failed
-        bool unreadable = false; // its sheets could not be gone through at all
+        int sheets = 0;  // changes counted in S
+        Failure failure; // list the workbook as failed
         Step step = Step::Continue;
     };
 
@@ -59,11 +58,15 @@ private:
         event.run = m_kind.type();
         m_events(event);
     }
-    void workbookFailed(int index, const QString& path, const Failure& failure);
+    void workbookFailed(const QString& path, const Failure& failure);
+    void skipped(const QString& path, const Failure& why, int sheets = 0);
+    // The workbooks after the one in hand, which the run will not reach.
+    void skipRest(int sheetsInHand, const QString& why);
     void report();
 
-    RunResult endStopped(std::unique_ptr<spreadsheet::Workbook> book);
-    RunResult endInvalidRange(const QString& path, std::unique_ptr<spreadsheet::Workbook> book);
+    RunResult endStopped(std::unique_ptr<spreadsheet::Workbook> book, int sheetsInHand = 0);
+    RunResult endInvalidRange(const QString& path, std::unique_ptr<spreadsheet::Workbook> book,
+                              int sheetsInHand);
     RunResult endLost();
     RunResult endNormal();
     RunResult ended(Ending ending);
@@ -75,20 +78,22 @@ private:
     const EventSink& m_events;
     ApplicationSession m_session;
     QStringList m_names;
+    QStringList m_paths; // the workbooks the run means to go through
+    int m_visited = 0;   // of m_paths, the current one included
+    int m_settled = 0;   // of m_paths, those done or failed
     RunResult m_result;
 };
 
 RunResult Batch::run()
 {
-    QStringList paths;
     for (const QString& entry : m_settings.entries) {
         const QString path = QDir::toNativeSeparators(entry);
-        if (worklist::isAcceptedWorkbookPath(path) && m_kind.accepts(path))
-            paths << path;
+        if (worklist::isAcceptedWorkbookPath(path) && !m_kind.refuses(path))
+            m_paths << path;
     }
     RunEvent started;
     started.type = RunEvent::Type::RunStarted;
-    started.total = int(paths.size());
+    started.total = int(m_paths.size());
     emitEvent(started);
 
     if (!m_session.start(m_settings.printTarget)) {
@@ -100,32 +105,41 @@ RunResult Batch::run()
     }
 
     const BatchContext ctx{m_control, m_env, m_events, m_session.application(), m_kind.type()};
-    int visited = 0;
     for (const QString& entry : m_settings.entries) {
         if (m_control.quitRequested)
             return endStopped(nullptr);
 
         const QString path = QDir::toNativeSeparators(entry);
-        if (!worklist::isAcceptedWorkbookPath(path) || !m_kind.accepts(path))
+        if (!worklist::isAcceptedWorkbookPath(path))
             continue;
+        // A listed workbook that is not there is passed over without a
+        // word; only a report file names it.
+        if (const Failure refused = m_kind.refuses(path)) {
+            skipped(path, refused);
+            continue;
+        }
 
         ++m_result.workbooks;
-        ++visited;
+        ++m_visited;
         if (m_kind.beforeWorkbook(ctx, m_result.workbooks) == Step::Stop)
             return endStopped(nullptr);
         RunEvent opening;
         opening.type = RunEvent::Type::WorkbookStarted;
-        opening.index = visited;
-        opening.total = int(paths.size());
+        opening.index = m_visited;
+        opening.total = int(m_paths.size());
         opening.path = path;
         emitEvent(opening);
 
+        Failure why;
         std::unique_ptr<spreadsheet::Workbook> book =
-            m_session.workbooks()->open(path, m_kind.openMode());
+            m_session.workbooks()->open(path, m_kind.openMode(), &why);
         if (!book) {
             const bool lost = m_session.lost();
-            workbookFailed(visited, path,
-                           Failure{lost ? FailureKind::OfficeCrashed : FailureKind::NotOpened, {}});
+            if (lost)
+                why = m_session.application().lostFailure();
+            else if (!why)
+                why.kind = FailureKind::NotOpened;
+            workbookFailed(path, why);
             if (lost && !m_session.restart())
                 return endLost();
             continue;
@@ -133,37 +147,37 @@ RunResult Batch::run()
 
         const Tally tally = visitWorkbook(ctx, *book, path);
         if (tally.step == Step::Stop)
-            return endStopped(std::move(book));
+            return endStopped(std::move(book), tally.sheets);
         if (tally.step == Step::InvalidRange)
-            return endInvalidRange(path, std::move(book));
+            return endInvalidRange(path, std::move(book), tally.sheets);
 
         Failure failure = tally.failure;
         bool lost = m_session.lost();
-        if (!lost && !tally.unreadable) {
-            const Failure finished = m_kind.finishWorkbook(ctx, *book);
-            if (finished && !failure)
-                failure = finished;
-            lost = m_session.lost();
-        }
+        // All or nothing: a workbook whose sheets did not all go through is
+        // not finished (not saved).
+        if (!lost && !failure)
+            failure = m_kind.finishWorkbook(ctx, *book);
+        lost = m_session.lost();
         // A lost application cannot close anything; the handle is dropped and
         // the restart takes what is left of the process.
         if (!lost)
             book->close();
         book.reset();
 
-        if (lost && !failure)
-            failure = Failure{FailureKind::OfficeCrashed, {}};
+        if (lost && (!failure || failure.kind == FailureKind::SaveFailed))
+            failure = m_session.application().lostFailure();
         if (failure) {
             if (m_kind.uncountsFailedWorkbooks()) {
                 --m_result.workbooks;
                 m_result.sheets -= tally.sheets;
             }
-            workbookFailed(visited, path, failure);
+            workbookFailed(path, failure);
         } else {
+            ++m_settled;
             RunEvent done;
             done.type = RunEvent::Type::WorkbookDone;
-            done.index = visited;
-            done.total = int(paths.size());
+            done.index = m_visited;
+            done.total = int(m_paths.size());
             done.path = path;
             done.sheets = tally.sheets;
             emitEvent(done);
@@ -181,8 +195,8 @@ Batch::Tally Batch::visitWorkbook(const BatchContext& ctx, spreadsheet::Workbook
     const int sheetCount = book.sheetCount();
     if (sheetCount < 0) {
         // No sheets collection: nothing of the workbook can be gone through.
-        tally.failure = Failure{FailureKind::Unreadable, {}};
-        tally.unreadable = true;
+        tally.failure = m_session.lost() ? m_session.application().lostFailure()
+                                         : Failure{FailureKind::Unreadable, {}};
         return tally;
     }
     const int count = sheetsToVisit(m_settings.sheets, sheetCount);
@@ -209,6 +223,8 @@ Batch::Tally Batch::visitSheet(const BatchContext& ctx, spreadsheet::Workbook& b
     // sub-objects cannot be had is passed over.
     std::unique_ptr<spreadsheet::Worksheet> sheet = book.worksheet(index);
     if (!sheet)
+        return tally;
+    if (m_kind.skipsHiddenSheets() && sheet->visibility() != spreadsheet::SheetVisibility::Visible)
         return tally;
 
     int row = 0;
@@ -241,8 +257,10 @@ Batch::Tally Batch::visitSheet(const BatchContext& ctx, spreadsheet::Workbook& b
     std::optional<bool> empty;
     for (int match = 0; match < matches && !m_session.lost(); ++match) {
         if (m_settings.sheets.skipEmptySheets) {
+            // A chart sheet, or a sheet with only a picture, has an empty
+            // used range but prints.
             if (!empty)
-                empty = isEmptySheet(rows, columns, cell->valueText());
+                empty = isEmptySheet(rows, columns, cell->valueText()) && !sheet->hasDrawings();
             if (*empty)
                 continue;
         }
@@ -269,15 +287,32 @@ Batch::Tally Batch::visitSheet(const BatchContext& ctx, spreadsheet::Workbook& b
     return tally;
 }
 
-void Batch::workbookFailed(int index, const QString& path, const Failure& failure)
+void Batch::workbookFailed(const QString& path, const Failure& failure)
 {
+    ++m_settled;
     m_result.failed.append(FailedWorkbook{path, failure});
     RunEvent event;
     event.type = RunEvent::Type::WorkbookFailed;
-    event.index = index;
+    event.index = m_visited;
     event.path = path;
     event.failure = failure;
     emitEvent(event);
+}
+
+void Batch::skipped(const QString& path, const Failure& why, int sheets)
+{
+    RunEvent event;
+    event.type = RunEvent::Type::WorkbookSkipped;
+    event.path = path;
+    event.failure = why;
+    event.sheets = sheets;
+    emitEvent(event);
+}
+
+void Batch::skipRest(int sheetsInHand, const QString& why)
+{
+    for (int i = m_settled; i < m_paths.size(); ++i)
+        skipped(m_paths.at(i), Failure{FailureKind::None, why}, i == m_settled ? sheetsInHand : 0);
 }
 
 void Batch::report()
@@ -307,12 +342,13 @@ RunResult Batch::ended(Ending ending)
     return m_result;
 }
 
-RunResult Batch::endStopped(std::unique_ptr<spreadsheet::Workbook> book)
+RunResult Batch::endStopped(std::unique_ptr<spreadsheet::Workbook> book, int sheetsInHand)
 {
     if (book) {
         book->close();
         book.reset();
     }
+    skipRest(sheetsInHand, QStringLiteral("stopped"));
     m_session.quit();
     if (m_settings.clearsStopFlag)
         m_control.stopRequested = false;
@@ -322,21 +358,25 @@ RunResult Batch::endStopped(std::unique_ptr<spreadsheet::Workbook> book)
     return ended(Ending::Stopped);
 }
 
-RunResult Batch::endInvalidRange(const QString& path, std::unique_ptr<spreadsheet::Workbook> book)
+RunResult Batch::endInvalidRange(const QString& path, std::unique_ptr<spreadsheet::Workbook> book,
+                                 int sheetsInHand)
 {
     RunEvent invalid;
     invalid.type = RunEvent::Type::InvalidRange;
     invalid.path = path;
     emitEvent(invalid);
-    const RunResult result = ended(Ending::InvalidRange);
+    skipRest(sheetsInHand, QStringLiteral("invalid range"));
+    // The end goes out once the application is gone, so that a new start
+    // right away does not wait for it.
     book->close();
     book.reset();
     m_session.quit();
-    return result;
+    return ended(Ending::InvalidRange);
 }
 
 RunResult Batch::endLost()
 {
+    skipRest(0, QStringLiteral("spreadsheet application lost"));
     report();
     RunEvent lost;
     lost.type = RunEvent::Type::ApplicationLost;

@@ -50,8 +50,10 @@ public:
 
     virtual RunType type() const = 0;
     virtual spreadsheet::OpenMode openMode() const = 0;
-    // Test besides the shared workbook name rule.
-    virtual bool accepts(const QString& nativePath) const = 0;
+    // Test besides the shared workbook name rule; a failure says why not.
+    virtual spreadsheet::Failure refuses(const QString& nativePath) const = 0;
+    // True: hidden sheets are passed over as if they were not there.
+    virtual bool skipsHiddenSheets() const = 0;
     // Before the workbookNumber-th accepted workbook is shown and opened.
     virtual Step beforeWorkbook(const BatchContext& ctx, int workbookNumber) = 0;
     // Before sheet index of the open workbook is fetched.
@@ -74,8 +76,8 @@ public:
     virtual Change change(const BatchContext& ctx, spreadsheet::Worksheet& sheet,
                           spreadsheet::PageSetup* setup) = 0;
 
-    // After the sheets of a workbook, before it is closed; a failure lists
-    // the workbook.
+    // After the sheets of a workbook went through without a failure, before
+    // it is closed; a failure lists the workbook.
     virtual spreadsheet::Failure finishWorkbook(const BatchContext& ctx,
                                                 spreadsheet::Workbook& book) = 0;
     // True: a workbook that failed after it was opened is taken out of W and

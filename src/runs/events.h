@@ -35,6 +35,8 @@ struct RunEvent
         SheetDone,           // path, sheet (pages when known): printed or changed
         WorkbookDone,        // index, path, sheets: done with it
         WorkbookFailed,      // index, path, failure: listed as failed
+        WorkbookSkipped,     // path (failure when known, sheets done so far): not
+                             // gone through: no such file, or the run ended first
         InvalidRange,        // path: the print range is invalid for it; the run ends
         ApplicationLost,     // the application is gone for good; the run ends
         Stopped,             // a stop or quit was honoured

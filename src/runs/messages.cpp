@@ -14,6 +14,94 @@ QString reportText(RunType run, int workbooks, int sheets, qint64 seconds)
            QString::number(seconds) + QStringLiteral("秒。");
 }
 
+QString failureText(const spreadsheet::Failure& failure)
+{
+    using spreadsheet::FailureKind;
+    QString text;
+    switch (failure.kind) {
+    case FailureKind::None:
+        return failure.detail;
+    case FailureKind::NotFound:
+        text = QStringLiteral("文件不存在");
+        break;
+    case FailureKind::NotOpened:
+        text = QStringLiteral("无法打开");
+        break;
+    case FailureKind::PasswordProtected:
+        text = QStringLiteral("文件受密码保护");
+        break;
+    case FailureKind::Damaged:
+        text = QStringLiteral("文件已损坏或不是工作簿");
+        break;
+    case FailureKind::UnsupportedFormat:
+        text = QStringLiteral("不支持的文件格式");
+        break;
+    case FailureKind::OfficeCrashed:
+        text = QStringLiteral("电子表格程序处理此文件时崩溃");
+        break;
+    case FailureKind::OfficeHung:
+        text = QStringLiteral("电子表格程序处理此文件时停止响应");
+        break;
+    case FailureKind::PrintRefused:
+        text = QStringLiteral("打印系统拒绝了打印任务");
+        break;
+    case FailureKind::ReadOnly:
+        text = QStringLiteral("文件为只读");
+        break;
+    case FailureKind::LockedByOther:
+        text = QStringLiteral("文件已在其他程序中打开");
+        break;
+    case FailureKind::SaveFailed:
+        text = QStringLiteral("保存失败");
+        break;
+    case FailureKind::ChangeFailed:
+        text = QStringLiteral("无法修改页面设置");
+        break;
+    case FailureKind::Unreadable:
+        text = QStringLiteral("无法读取工作表");
+        break;
+    }
+    if (!failure.detail.isEmpty())
+        text += QStringLiteral("（") + failure.detail + QStringLiteral("）");
+    return text;
+}
+
+QString failureKeyword(spreadsheet::FailureKind kind)
+{
+    using spreadsheet::FailureKind;
+    switch (kind) {
+    case FailureKind::None:
+        break;
+    case FailureKind::NotFound:
+        return QStringLiteral("not-found");
+    case FailureKind::NotOpened:
+        return QStringLiteral("not-opened");
+    case FailureKind::PasswordProtected:
+        return QStringLiteral("password-protected");
+    case FailureKind::Damaged:
+        return QStringLiteral("damaged");
+    case FailureKind::UnsupportedFormat:
+        return QStringLiteral("unsupported-format");
+    case FailureKind::OfficeCrashed:
+        return QStringLiteral("office-crashed");
+    case FailureKind::OfficeHung:
+        return QStringLiteral("office-hung");
+    case FailureKind::PrintRefused:
+        return QStringLiteral("print-refused");
+    case FailureKind::ReadOnly:
+        return QStringLiteral("read-only");
+    case FailureKind::LockedByOther:
+        return QStringLiteral("locked");
+    case FailureKind::SaveFailed:
+        return QStringLiteral("save-failed");
+    case FailureKind::ChangeFailed:
+        return QStringLiteral("change-failed");
+    case FailureKind::Unreadable:
+        return QStringLiteral("unreadable");
+    }
+    return QString();
+}
+
 QString eventText(const RunEvent& event)
 {
     using Type = RunEvent::Type;
@@ -41,10 +129,12 @@ QString eventText(const RunEvent& event)
         return QStringLiteral("已停止");
     case Type::Report:
         return reportText(event.run, event.workbooks, event.sheets, event.elapsedSeconds);
+    case Type::WorkbookFailed:
+        return event.path + QStringLiteral("：") + failureText(event.failure);
     case Type::RunStarted:
     case Type::SheetDone:
     case Type::WorkbookDone:
-    case Type::WorkbookFailed:
+    case Type::WorkbookSkipped:
     case Type::RunEnded:
         break;
     }

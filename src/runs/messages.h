@@ -15,6 +15,13 @@ QString eventText(const RunEvent& event);
 // progress is not).
 bool isFailureEvent(const RunEvent& event);
 
+// Why a workbook failed, in words for the user (its detail appended).
+QString failureText(const spreadsheet::Failure& failure);
+
+// A short fixed word for a failure kind, for files that scripts read
+// ("password-protected", "damaged", ...); empty for None.
+QString failureKeyword(spreadsheet::FailureKind kind);
+
 // The first words of a run's report: "成功打印" or "成功修改".
 QString reportFirstWords(RunType run);
 

@@ -36,7 +36,10 @@ public:
     RunType type() const override { return RunType::PageSetup; }
     spreadsheet::OpenMode openMode() const override { return spreadsheet::OpenMode::ForEditing; }
     // The listing yields only files.
-    bool accepts(const QString&) const override { return true; }
+    Failure refuses(const QString&) const override { return Failure(); }
+    // Hidden sheets print with the others once shown again: they are changed
+    // as Excel would change them.
+    bool skipsHiddenSheets() const override { return false; }
     Step beforeWorkbook(const BatchContext&, int) override { return Step::Continue; }
     Step beforeSheet(const BatchContext&, int) override { return Step::Continue; }
     bool pageSetupForEverySheet() const override { return false; }
@@ -70,9 +73,12 @@ public:
     // workbook instead of counting it.
     Failure finishWorkbook(const BatchContext&, spreadsheet::Workbook& book) override
     {
-        if (book.save())
+        Failure failure;
+        if (book.save(&failure))
             return Failure();
-        return Failure{FailureKind::SaveFailed, {}};
+        if (!failure)
+            failure.kind = FailureKind::SaveFailed;
+        return failure;
     }
     bool uncountsFailedWorkbooks() const override { return true; }
 

@@ -41,11 +41,14 @@ public:
     RunType type() const override { return RunType::Print; }
     spreadsheet::OpenMode openMode() const override { return spreadsheet::OpenMode::ReadOnly; }
 
-    bool accepts(const QString& nativePath) const override
+    Failure refuses(const QString& nativePath) const override
     {
-        const QFileInfo info(nativePath);
-        return info.exists() && info.isFile();
+        if (QFileInfo(nativePath).isFile())
+            return Failure();
+        return Failure{FailureKind::NotFound, {}};
     }
+    // The user does not see hidden sheets, and neither does the printer.
+    bool skipsHiddenSheets() const override { return true; }
 
     Step beforeWorkbook(const BatchContext& ctx, int workbookNumber) override
     {
@@ -96,15 +99,14 @@ public:
                   spreadsheet::PageSetup*) override
     {
         Change change;
-        change.counted = true; // a print request counts whatever its outcome
-        bool printed = false;
+        spreadsheet::PrintResult printed;
         if (m_options.printRangeOnly && !m_options.printRange.isEmpty()) {
             std::unique_ptr<spreadsheet::Range> range = sheet.range(m_options.printRange);
             if (!range) {
                 // A dead application yields no range either; that is not the
                 // range's fault.
                 if (ctx.app.lost())
-                    change.failure = Failure{FailureKind::OfficeCrashed, {}};
+                    change.failure = ctx.app.lostFailure();
                 else
                     change.step = Step::InvalidRange;
                 return change;
@@ -113,10 +115,22 @@ public:
         } else {
             printed = sheet.printOut();
         }
-        // A job the print system refused did not print: the workbook is listed.
-        if (!printed)
-            change.failure = Failure{
-                ctx.app.lost() ? FailureKind::OfficeCrashed : FailureKind::PrintRefused, {}};
+        switch (printed.outcome) {
+        case spreadsheet::PrintResult::Printed:
+            change.counted = true;
+            change.pages = printed.pages;
+            break;
+        case spreadsheet::PrintResult::NothingToPrint:
+            // Nothing visible on it (content only in hidden rows, say): no
+            // page, no job, nothing wrong.
+            break;
+        case spreadsheet::PrintResult::Failed:
+            // Not printed: not counted, and the workbook is listed.
+            change.failure = ctx.app.lost() ? ctx.app.lostFailure() : printed.failure;
+            if (!change.failure)
+                change.failure = Failure{FailureKind::PrintRefused, {}};
+            break;
+        }
         return change;
     }
 

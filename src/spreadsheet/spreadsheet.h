@@ -29,6 +29,7 @@ namespace spreadsheet {
 // Why a workbook could not be opened, printed or saved.
 enum class FailureKind {
     None,
+    NotFound,          // no such file
     NotOpened,         // could not be opened; nothing more is known
     PasswordProtected, // encrypted, or a password is needed to open it
     Damaged,           // damaged, or not a workbook at all
@@ -66,14 +67,33 @@ enum OrientationCode {
     OrientationLandscape = 2,
 };
 
+// What became of one "PrintOut()".
+struct PrintResult
+{
+    enum Outcome {
+        Printed,        // handed to the print system (or written, or counted)
+        NothingToPrint, // nothing visible to print: no job was made
+        Failed,         // no job, or a refused one; failure says why
+    };
+    Outcome outcome = Failed;
+    int pages = -1; // pages of the job when known, -1 otherwise
+    Failure failure;
+
+    static PrintResult printed(int pages = -1) { return {Printed, pages, {}}; }
+    static PrintResult nothing() { return {NothingToPrint, 0, {}}; }
+    static PrintResult failed(FailureKind kind, const QString& detail = QString())
+    {
+        return {Failed, -1, Failure{kind, detail}};
+    }
+};
+
 class Range
 {
 public:
     virtual ~Range() = default;
     // "PrintOut()": prints this range alone.  Returns once the job has been
-    // handed to the print system; false when the print system refused it or
-    // nothing could be printed.
-    virtual bool printOut() = 0;
+    // handed to the print system.
+    virtual PrintResult printOut() = 0;
 };
 
 class Cell
@@ -124,6 +144,15 @@ public:
     virtual bool setFooterMargin(double points) = 0;
     // The "Orientation" property (1 portrait, 2 landscape).
     virtual bool setOrientation(int orientation) = 0;
+    // The values the sheet has now, as Excel would store them; what cannot be
+    // read stays unset.
+    virtual PageSetupValues current() = 0;
+};
+
+enum class SheetVisibility {
+    Visible,
+    Hidden,     // hidden; the user can show it again
+    VeryHidden, // hidden where the user cannot show it (lookup tables, macros)
 };
 
 class Worksheet
@@ -136,8 +165,14 @@ public:
     virtual std::unique_ptr<PageSetup> pageSetup() = 0;          // "PageSetup"
     virtual std::unique_ptr<Range>
     range(const QString& address) = 0; // "Range(...)"; null if invalid
-    // "PrintOut()": prints this sheet alone; false when the job was refused.
-    virtual bool printOut() = 0;
+    // "Visible".
+    virtual SheetVisibility visibility() = 0;
+    // Whether the sheet holds drawing objects (charts, pictures, shapes),
+    // which print although no cell holds anything: a chart sheet is such a
+    // sheet with an empty used range.
+    virtual bool hasDrawings() = 0;
+    // "PrintOut()": prints this sheet alone.
+    virtual PrintResult printOut() = 0;
 };
 
 class Workbook
@@ -171,12 +206,20 @@ public:
                                            Failure* failure = nullptr) = 0;
 };
 
-// Where "PrintOut" sends its pages.
+// Where "PrintOut" sends its pages, and how.
 struct PrintTarget
 {
     enum Kind { DefaultPrinter, NamedPrinter, PdfDirectory };
+    enum class Duplex { PrinterDefault, None, LongEdge, ShortEdge };
+
     Kind kind = DefaultPrinter;
     QString name; // printer name, or the folder for PDF files
+    int copies = 1;
+    bool collate = false;
+    Duplex duplex = Duplex::PrinterDefault;
+    // Nothing is printed: "PrintOut" lays the pages out for the target as it
+    // would print them and reports how many there are.
+    bool countOnly = false;
 };
 
 class Application
@@ -198,6 +241,9 @@ public:
     // True once the application process died or stopped answering; every call
     // made after that fails.
     virtual bool lost() const = 0;
+    // Why it was lost: OfficeCrashed, or OfficeHung when it stopped answering
+    // and had to be ended.
+    virtual Failure lostFailure() const = 0;
     // Quits what is left of a lost application and starts a fresh one; the
     // workbooks collection must be asked for again.  False when no fresh one
     // could be started.

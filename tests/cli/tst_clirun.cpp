@@ -235,20 +235,24 @@ void TestCliRun::outputStreams()
     const QString failureNote = QStringLiteral("quorvane-cli: 1 workbook could not be opened; "
                                                "listed in ") +
                                 dir.filePath(failedListName);
+    // The failed workbook with its reason, also with --quiet.
+    const QString reasonLine = dir.filePath(QStringLiteral("a.csv")) + QStringLiteral("：无法打开");
     if (quiet) {
-        QCOMPARE(errLines, failing ? QStringList{failureNote} : QStringList());
+        const QStringList failures{reasonLine, failureNote};
+        QCOMPARE(errLines, failing ? failures : QStringList());
         return;
     }
     // Standard error: the run's progress texts, one per line, in order.
-    QStringList expected{QStringLiteral("excel OK!"),
-                         QStringLiteral("WorkBooks OK!"),
-                         dir.filePath(QStringLiteral("a.csv")),
-                         QStringLiteral("工作簿文件延时:0秒!"),
-                         dir.filePath(QStringLiteral("b.xlsx")),
-                         QStringLiteral("Sheet表延时:0秒!"),
-                         QStringLiteral("Sheet表延时:0秒!"),
-                         QStringLiteral("工作簿文件延时:0秒!"),
-                         dir.filePath(QStringLiteral("sub/c.xlsx"))};
+    QStringList expected{
+        QStringLiteral("excel OK!"),           QStringLiteral("WorkBooks OK!"),
+        dir.filePath(QStringLiteral("a.csv")), QStringLiteral("@reason"),
+        QStringLiteral("工作簿文件延时:0秒!"), dir.filePath(QStringLiteral("b.xlsx")),
+        QStringLiteral("Sheet表延时:0秒!"),    QStringLiteral("Sheet表延时:0秒!"),
+        QStringLiteral("工作簿文件延时:0秒!"), dir.filePath(QStringLiteral("sub/c.xlsx"))};
+    if (failing)
+        expected.replaceInStrings(QStringLiteral("@reason"), reasonLine);
+    else
+        expected.removeAll(QStringLiteral("@reason"));
     if (failing)
         expected << failureNote;
     QCOMPARE(errLines, expected);

@@ -50,6 +50,7 @@ public:
     double centimetersToPoints(double centimetres) override { return centimetres / 2.54 * 72; }
     void quit() override { ++applicationsQuit; }
     bool lost() const override { return false; }
+    spreadsheet::Failure lostFailure() const override { return {}; }
     bool restart() override { return false; }
     void setPrintTarget(const spreadsheet::PrintTarget&) override {}
 };

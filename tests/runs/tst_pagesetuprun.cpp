@@ -284,6 +284,8 @@ void TestPageSetupRun::failures()
     QCOMPARE(h.fake.workbook(p2).closeCount, 1);
     QCOMPARE(h.fake.workbook(p5).closeCount, 1);
     QCOMPARE(h.fake.workbook(p5).saveCount, 0);
+    // All or nothing: a workbook one of whose changes failed is not saved.
+    QCOMPARE(h.fake.workbook(p4).saveCount, 0);
     checkClean(h);
 }
 

@@ -95,7 +95,10 @@ void TestRunRules::eventTexts_data()
     QTest::newRow("page-setup report")
         << int(Type::Report) << false << QString::fromUtf8("成功修改2个工作簿的5个sheet。耗时3秒。")
         << false;
-    QTest::newRow("workbook failed: no line") << int(Type::WorkbookFailed) << true << "" << true;
+    QTest::newRow("workbook failed, with the reason")
+        << int(Type::WorkbookFailed) << true
+        << QString::fromUtf8("/a/b.xlsx：文件已在其他程序中打开（Li Lei）") << true;
+    QTest::newRow("workbook skipped: no line") << int(Type::WorkbookSkipped) << true << "" << false;
     QTest::newRow("sheet done: no line") << int(Type::SheetDone) << true << "" << false;
     QTest::newRow("run ended: no line") << int(Type::RunEnded) << true << "" << false;
 }
@@ -115,6 +118,7 @@ void TestRunRules::eventTexts()
     event.workbooks = 2;
     event.sheets = 5;
     event.elapsedSeconds = 3;
+    event.failure = {spreadsheet::FailureKind::LockedByOther, QStringLiteral("Li Lei")};
     QCOMPARE(runs::eventText(event), text);
     QCOMPARE(runs::isFailureEvent(event), failure);
 }

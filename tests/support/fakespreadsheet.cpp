@@ -133,6 +133,19 @@ public:
 protected:
     FakeSheet& sheet() { return h->sheet(index); }
 
+    // One print call, logged as line.
+    PrintResult printed(const QString& line)
+    {
+        if (!h->call(line))
+            return PrintResult::failed(FailureKind::OfficeCrashed);
+        if (sheet().printRefused)
+            return PrintResult::failed(FailureKind::PrintRefused, QStringLiteral("refused"));
+        if (sheet().nothingToPrint)
+            return PrintResult::nothing();
+        ++sheet().printCount;
+        return PrintResult::printed(sheet().pages);
+    }
+
     std::shared_ptr<BookHandle> h;
     int index;
 };
@@ -143,14 +156,9 @@ public:
     FakeRange(std::shared_ptr<BookHandle> handle, int sheetIndex, const QString& address)
         : Child(std::move(handle), sheetIndex), m_address(address)
     {}
-    bool printOut() override
+    PrintResult printOut() override
     {
-        if (!h->call(QStringLiteral("PrintOut range ") + m_address))
-            return false;
-        if (sheet().printRefused)
-            return false;
-        ++sheet().printCount;
-        return true;
+        return printed(QStringLiteral("PrintOut range ") + m_address);
     }
 
 private:
@@ -215,6 +223,27 @@ public:
     {
         return set(QStringLiteral("Orientation"), orientation);
     }
+    PageSetupValues current() override
+    {
+        PageSetupValues values;
+        const QVariantMap& set = sheet().pageSetup;
+        const auto inches = [&set](const char* name) -> std::optional<double> {
+            if (!set.contains(QLatin1String(name)))
+                return std::nullopt;
+            return set.value(QLatin1String(name)).toDouble() / 72.0;
+        };
+        values.left = inches("LeftMargin");
+        values.right = inches("RightMargin");
+        values.top = inches("TopMargin");
+        values.bottom = inches("BottomMargin");
+        values.header = inches("HeaderMargin");
+        values.footer = inches("FooterMargin");
+        if (set.contains(QStringLiteral("Orientation")))
+            values.orientation = set.value(QStringLiteral("Orientation")).toInt();
+        if (set.contains(QStringLiteral("PaperSize")))
+            values.paperSize = set.value(QStringLiteral("PaperSize")).toInt();
+        return values;
+    }
 
 private:
     bool set(const QString& property, int value)
@@ -267,14 +296,16 @@ public:
             return nullptr;
         return std::make_unique<FakeRange>(h, index, address);
     }
-    bool printOut() override
+    SheetVisibility visibility() override
     {
-        if (!h->call(QStringLiteral("PrintOut sheet ") + sheet().name))
-            return false;
-        if (sheet().printRefused)
-            return false;
-        ++sheet().printCount;
-        return true;
+        if (!h->call(QStringLiteral("Visible")))
+            return SheetVisibility::Visible;
+        return sheet().visibility;
+    }
+    bool hasDrawings() override { return h->call(QStringLiteral("Drawings")) && sheet().drawings; }
+    PrintResult printOut() override
+    {
+        return printed(QStringLiteral("PrintOut sheet ") + sheet().name);
     }
 };
 
@@ -422,6 +453,7 @@ public:
         st->call(QStringLiteral("Quit"), st->generation);
     }
     bool lost() const override { return st->lost; }
+    Failure lostFailure() const override { return Failure{FailureKind::OfficeCrashed, {}}; }
     bool restart() override
     {
         st->append(QStringLiteral("Restart"));

@@ -14,7 +14,7 @@
 //   workbooks    "open /tmp/x/a.xlsx ReadOnly" (or "ForEditing")
 //   workbook     "SheetCount", "worksheet 2", "Save", "Close"
 //   worksheet    "Name", "UsedRange", "Cell 1 1", "PageSetup", "Range A1:B2",
-//                "PrintOut sheet Sheet1"
+//                "Visible", "Drawings", "PrintOut sheet Sheet1"
 //   used range   "Row", "Column", "Rows", "Columns"
 //   cell         "Value"
 //   page setup   "PaperSize 9", "LeftMargin 50.4567", "RightMargin ...",
@@ -64,8 +64,15 @@ struct FakeSheet
     bool noPageSetup = false;
     // Range texts that range() rejects (null); "*" rejects every text.
     QStringList invalidRanges;
-    // printOut() of the sheet and of its ranges returns false.
+    // printOut() of the sheet and of its ranges is refused by the print system.
     bool printRefused = false;
+    // printOut() finds nothing visible to print (content in hidden rows only).
+    bool nothingToPrint = false;
+    // Pages a print job of the sheet takes (-1: not known).
+    int pages = -1;
+    spreadsheet::SheetVisibility visibility = spreadsheet::SheetVisibility::Visible;
+    // Drawing objects (a chart) on the sheet.
+    bool drawings = false;
     // Every write through the sheet's page setup returns false (and changes
     // nothing).
     bool pageSetupWritesFail = false;

@@ -47,6 +47,11 @@ bool LibreOfficeApplication::lost() const
     return m_session && m_session->lost();
 }
 
+Failure LibreOfficeApplication::lostFailure() const
+{
+    return m_session ? m_session->lostFailure() : Failure{FailureKind::OfficeCrashed, {}};
+}
+
 bool LibreOfficeApplication::restart()
 {
     quit();

@@ -25,6 +25,7 @@ public:
     double centimetersToPoints(double centimetres) override;
     void quit() override;
     bool lost() const override;
+    Failure lostFailure() const override;
     bool restart() override;
     void setPrintTarget(const PrintTarget& target) override;
 

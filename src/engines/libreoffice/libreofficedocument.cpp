@@ -234,11 +234,10 @@ public:
         : m_state(std::move(state)), m_sheet(std::move(sheet)), m_sheetName(std::move(sheetName)),
           m_address(address)
     {}
-    bool printOut() override
+    PrintResult printOut() override
     {
-        return m_state->call(CallKind::Long, false, [&] {
-            return printSheet(*m_state, m_sheet, m_sheetName, &m_address);
-        });
+        return printCall(*m_state,
+                         [&] { return printSheet(*m_state, m_sheet, m_sheetName, &m_address); });
     }
 
 private:
@@ -304,10 +303,24 @@ public:
         });
     }
 
-    bool printOut() override
+    SheetVisibility visibility() override
     {
-        return m_state->call(CallKind::Long, false,
-                             [&] { return printSheet(*m_state, m_sheet, m_name, nullptr); });
+        return m_state->call(CallKind::Short, SheetVisibility::Visible, [&] {
+            const Reference<beans::XPropertySet> props(m_sheet, UNO_QUERY_THROW);
+            return get<bool>(props, "IsVisible") ? SheetVisibility::Visible
+                                                 : SheetVisibility::Hidden;
+        });
+    }
+
+    bool hasDrawings() override
+    {
+        return m_state->call(CallKind::Short, false,
+                             [&] { return sheetHasShapes(m_state->document, m_sheet); });
+    }
+
+    PrintResult printOut() override
+    {
+        return printCall(*m_state, [&] { return printSheet(*m_state, m_sheet, m_name, nullptr); });
     }
 
 private:

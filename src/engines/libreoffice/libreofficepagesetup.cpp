@@ -199,6 +199,12 @@ public:
         return ok;
     }
 
+    // What this session set; the page style itself is not read for it.
+    PageSetupValues current() override
+    {
+        return m_state->alive() ? m_state->changes.value(m_name) : PageSetupValues();
+    }
+
 private:
     enum class Side { Left, Right, Top, Bottom, Header, Footer };
 

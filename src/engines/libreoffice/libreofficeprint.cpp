@@ -100,6 +100,8 @@ bool areaHasContent(const Reference<sheet::XSpreadsheet>& sheet,
                                                          area.EndColumn, area.EndRow));
 }
 
+} // namespace
+
 bool sheetHasShapes(const Reference<lang::XComponent>& document,
                     const Reference<sheet::XSpreadsheet>& sheet)
 {
@@ -114,6 +116,8 @@ bool sheetHasShapes(const Reference<lang::XComponent>& document,
     const Reference<container::XIndexAccess> page(pages->getByIndex(index), UNO_QUERY);
     return page.is() && page->getCount() > 0;
 }
+
+namespace {
 
 QString safeFileName(QString text)
 {
@@ -147,7 +151,7 @@ QString reservePdfPath(const QString& folder, const QString& workbookPath, const
 }
 
 // Prints the active sheet of the document to the session's print target.
-bool printActiveSheet(WorkbookState& state, const QString& sheetName)
+PrintResult printActiveSheet(WorkbookState& state, const QString& sheetName)
 {
     const PrintTarget target = state.session->printTarget();
     const Reference<view::XPrintable> printable(state.document, UNO_QUERY_THROW);
@@ -166,11 +170,14 @@ bool printActiveSheet(WorkbookState& state, const QString& sheetName)
                 chosen[i].Value >>= chosenName;
         }
         if (toQ(chosenName) != target.name)
-            return false;
+            return PrintResult::failed(FailureKind::PrintRefused,
+                                       QStringLiteral("printer \"%1\" not found").arg(target.name));
     } else if (target.kind == PrintTarget::PdfDirectory) {
         pdfPath = reservePdfPath(target.name, state.path, sheetName);
         if (pdfPath.isEmpty())
-            return false;
+            return PrintResult::failed(FailureKind::PrintRefused,
+                                       QStringLiteral("cannot create a PDF file in ") +
+                                           target.name);
         options.realloc(2);
         options[1] = property("FileName",
                               Any(toOU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded))));
@@ -200,34 +207,35 @@ bool printActiveSheet(WorkbookState& state, const QString& sheetName)
         QFile::remove(pdfPath);
         ok = false;
     }
-    return ok;
+    if (!ok)
+        return PrintResult::failed(FailureKind::PrintRefused);
+    return PrintResult::printed();
 }
 
 } // namespace
 
 // The office prints a page of another sheet when asked to print a hidden
-// sheet, an empty sheet or an empty area, so those are caught here: an empty
-// sheet or area prints nothing and counts as done, a hidden sheet is not
-// printed and fails.  A print area set for a range is put back afterwards.
-bool printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet,
-                const QString& sheetName, const table::CellRangeAddress* area)
+// sheet, an empty sheet or an empty area, so those are caught here: they
+// print nothing.  A print area set for a range is put back afterwards.
+PrintResult printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet,
+                       const QString& sheetName, const table::CellRangeAddress* area)
 {
     const Reference<beans::XPropertySet> sheetProps(sheet, UNO_QUERY_THROW);
     if (!get<bool>(sheetProps, "IsVisible"))
-        return false;
+        return PrintResult::nothing();
     const Reference<sheet::XPrintAreas> printAreas(sheet, UNO_QUERY_THROW);
     const Sequence<table::CellRangeAddress> saved = printAreas->getPrintAreas();
     if (area) {
         if (!areaHasContent(sheet, *area))
-            return true;
+            return PrintResult::nothing();
     } else if (saved.getLength() > 0) {
         bool content = false;
         for (sal_Int32 i = 0; i < saved.getLength() && !content; ++i)
             content = areaHasContent(sheet, saved[i]);
         if (!content)
-            return true;
+            return PrintResult::nothing();
     } else if (!rangeHasContent(sheet) && !sheetHasShapes(state.document, sheet)) {
-        return true;
+        return PrintResult::nothing();
     }
 
     const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
@@ -239,7 +247,7 @@ bool printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& shee
     Sequence<table::CellRangeAddress> only(1);
     only[0] = *area;
     printAreas->setPrintAreas(only);
-    bool ok;
+    PrintResult ok;
     try {
         ok = printActiveSheet(state, sheetName);
     } catch (const lang::DisposedException&) {

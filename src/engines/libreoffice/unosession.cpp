@@ -416,6 +416,7 @@ void UnoSession::watch()
         if (m_armed && m_deadline == deadline && std::chrono::steady_clock::now() >= deadline) {
             // The office has not answered in time: kill it, which makes the
             // blocked call fail with DisposedException.
+            m_hung.store(true);
             m_lost->store(true);
             m_armed = false;
             const qint64 pid = m_pid.load();

@@ -58,6 +58,12 @@ public:
     void shutdown();
 
     bool lost() const { return m_lost->load(); }
+    // Why the session was lost: the office hung (and was ended) or died.
+    Failure lostFailure() const
+    {
+        return m_hung.load() ? Failure{FailureKind::OfficeHung, {}}
+                             : Failure{FailureKind::OfficeCrashed, {}};
+    }
     bool usable() const { return !m_shutDown && !lost(); }
     qint64 processId() const { return m_pid.load(); }
 
@@ -129,6 +135,7 @@ private:
     std::thread m_watchdog;
 
     std::shared_ptr<std::atomic<bool>> m_lost;
+    std::atomic<bool> m_hung{false};
     bool m_shutDown = false;
     std::atomic<qint64> m_pid{0};
     SofficeProcess m_process;

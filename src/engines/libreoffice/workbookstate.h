@@ -117,9 +117,27 @@ struct WorkbookState
 
 using StatePtr = std::shared_ptr<WorkbookState>;
 
+// Runs a print call; when it fails because the office died or hung on the
+// way, the result says so.
+template <class F>
+PrintResult printCall(WorkbookState& state, F&& f)
+{
+    PrintResult result = state.call(
+        CallKind::Long,
+        PrintResult::failed(FailureKind::PrintRefused, QStringLiteral("the office did not print")),
+        std::forward<F>(f));
+    if (result.outcome == PrintResult::Failed && state.session && state.session->lost())
+        result.failure = state.session->lostFailure();
+    return result;
+}
+
 // Prints one sheet, or one area of it (area not null), and nothing else.
-bool printSheet(WorkbookState& state, const Reference<css::sheet::XSpreadsheet>& sheet,
-                const QString& sheetName, const css::table::CellRangeAddress* area);
+PrintResult printSheet(WorkbookState& state, const Reference<css::sheet::XSpreadsheet>& sheet,
+                       const QString& sheetName, const css::table::CellRangeAddress* area);
+
+// Whether the sheet's draw page holds any shape (a chart, a picture).
+bool sheetHasShapes(const Reference<css::lang::XComponent>& document,
+                    const Reference<css::sheet::XSpreadsheet>& sheet);
 
 // The "PageSetup" of one sheet.
 std::unique_ptr<PageSetup> makePageSetup(StatePtr state, Reference<css::sheet::XSpreadsheet> sheet,

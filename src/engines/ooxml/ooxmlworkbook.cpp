@@ -297,7 +297,8 @@ bool parseSharedStrings(const QByteArray& xml, QStringList* strings)
 struct SheetInfo
 {
     QString name;
-    QString part;             // empty when the relationship is missing
+    QString part; // empty when the relationship is missing
+    SheetVisibility visibility = SheetVisibility::Visible;
     bool isWorksheet = false; // by its relationship type
     bool loaded = false;      // its part was read (whatever the outcome)
     bool readable = false;
@@ -422,6 +423,11 @@ public:
     {
         return record(&SheetPageSetup::orientation, orientation);
     }
+    // What this session set; the package itself is not read for it.
+    PageSetupValues current() override
+    {
+        return m_state->closed ? PageSetupValues() : m_state->changes.value(m_name);
+    }
 
 private:
     bool margin(std::optional<double> SheetPageSetup::*member, double points)
@@ -496,7 +502,14 @@ public:
     }
 
     std::unique_ptr<Range> range(const QString&) override { return nullptr; }
-    bool printOut() override { return false; }
+    SheetVisibility visibility() override
+    {
+        const SheetInfo* sheet = m_state->loadedSheet(m_index);
+        return sheet ? sheet->visibility : SheetVisibility::Visible;
+    }
+    bool hasDrawings() override { return false; }
+    // Only for page setup: nothing can be printed from the package.
+    PrintResult printOut() override { return PrintResult::failed(FailureKind::UnsupportedFormat); }
 
 private:
     StatePtr m_state;
@@ -561,6 +574,10 @@ std::unique_ptr<Workbook> openWorkbookForEditing(const QString& path)
     for (const SheetEntry& entry : std::as_const(book.sheets)) {
         SheetInfo sheet;
         sheet.name = entry.name;
+        if (entry.state == QLatin1String("hidden"))
+            sheet.visibility = SheetVisibility::Hidden;
+        else if (entry.state == QLatin1String("veryHidden"))
+            sheet.visibility = SheetVisibility::VeryHidden;
         const Relationship* rel = book.relationshipOf(entry);
         // Chart, dialog and macro sheets are sheets but no worksheets.
         sheet.isWorksheet = rel && rel->type.endsWith(QLatin1String("/worksheet"));

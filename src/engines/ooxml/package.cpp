@@ -180,6 +180,7 @@ bool parseSheets(const QByteArray& xml, QVector<SheetEntry>* sheets)
                 sheet.relationshipId = a.value().toString();
         }
         sheet.name = attributes.value(QLatin1String("name")).toString();
+        sheet.state = attributes.value(QLatin1String("state")).toString();
         sheets->append(sheet);
     }
     return !reader.hasError();

@@ -68,6 +68,7 @@ struct SheetEntry
 {
     QString name;           // as Excel shows it (XML escapes resolved)
     QString relationshipId; // r:id of the <sheet> element
+    QString state;          // "hidden", "veryHidden", or empty when visible
 };
 
 // What the workbook part says about its sheets.

@@ -33,10 +33,10 @@ class AxRange : public Range
 {
 public:
     explicit AxRange(AxPtr range) : m_range(std::move(range)) {}
-    bool printOut() override
+    PrintResult printOut() override
     {
         m_range->dynamicCall("PrintOut()");
-        return true;
+        return PrintResult::printed();
     }
 
 private:
@@ -93,6 +93,30 @@ public:
         return true;
     }
 
+    PageSetupValues current() override
+    {
+        PageSetupValues values;
+        const auto inches = [this](const char* name) -> std::optional<double> {
+            const QVariant points = m_setup->property(name);
+            if (!points.isValid())
+                return std::nullopt;
+            return points.toDouble() / 72.0;
+        };
+        values.left = inches("LeftMargin");
+        values.right = inches("RightMargin");
+        values.top = inches("TopMargin");
+        values.bottom = inches("BottomMargin");
+        values.header = inches("HeaderMargin");
+        values.footer = inches("FooterMargin");
+        const QVariant orientation = m_setup->property("Orientation");
+        if (orientation.isValid())
+            values.orientation = orientation.toInt();
+        const QVariant paper = m_setup->property("PaperSize");
+        if (paper.isValid())
+            values.paperSize = paper.toInt();
+        return values;
+    }
+
 private:
     bool set(const char* name, const QVariant& value) { return m_setup->setProperty(name, value); }
     AxPtr m_setup;
@@ -120,10 +144,27 @@ public:
         return wrap<AxRange, Range>(
             query(m_sheet.get(), "Range(conts QVariant&)", QVariant(address)));
     }
-    bool printOut() override
+    // "Visible": -1 visible, 0 hidden, 2 very hidden.
+    SheetVisibility visibility() override
+    {
+        switch (m_sheet->property("Visible").toInt()) {
+        case 0:
+            return SheetVisibility::Hidden;
+        case 2:
+            return SheetVisibility::VeryHidden;
+        default:
+            return SheetVisibility::Visible;
+        }
+    }
+    bool hasDrawings() override
+    {
+        const AxPtr shapes = query(m_sheet.get(), "Shapes");
+        return shapes && shapes->property("Count").toInt() > 0;
+    }
+    PrintResult printOut() override
     {
         m_sheet->dynamicCall("PrintOut()");
-        return true;
+        return PrintResult::printed();
     }
 
 private:
@@ -215,6 +256,7 @@ public:
         m_excel.reset();
     }
     bool lost() const override { return false; }
+    Failure lostFailure() const override { return {}; }
     bool restart() override
     {
         quit();
