@@ -4,12 +4,14 @@
 #include "app/startup.h"
 #include "app/systemtray.h"
 #include "platform/processes.h"
+#include "quorvane_version.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(Q_OS_UNIX)
 #include <QSocketNotifier>
@@ -52,8 +54,51 @@ void quitOnTerminationSignal(QApplication& app)
 } // namespace
 #endif
 
+namespace {
+
+const char usageText[] =
+    "Usage: Quorvane [-autorun]\n"
+    "\n"
+    "Opens the window that prints every spreadsheet workbook (.xls, .xlsx, .xlsm,\n"
+    ".csv) under a folder in one run, and changes the margins and orientation of\n"
+    "all of them in one run.  The work is done by LibreOffice Calc in a hidden\n"
+    "process of its own; printing goes to the system's default printer.\n"
+    "\n"
+    "Only one copy runs at a time: starting the program ends a copy already running.\n"
+    "\n"
+    "  -autorun    start with only the tray icon when the desktop has a\n"
+    "              notification area\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "quorvane-cli runs the same print and page-setup runs without a window.\n";
+
+// --help and --version are answered before anything else: they need no
+// display, and must not end a copy that is running.
+bool answeredInformationRequest(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(usageText, stdout);
+            return true;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("Quorvane " QUORVANE_VERSION "\n", stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    if (answeredInformationRequest(argc, argv))
+        return 0;
+
     startup::state() = startup::fromArguments(argc, argv, startup::runningExecutableFile());
 
     startup::keepSingleCopy(ownExecutableName());

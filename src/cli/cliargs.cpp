@@ -199,15 +199,22 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
 {
     CliArguments args;
 
-    // --help wins over everything else, wherever it stands before "--".
+    // --help wins over everything else, wherever it stands before "--", and
+    // --version over everything but --help.
     for (const QString& argument : arguments) {
         if (argument == QLatin1String("--"))
             break;
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             args.help = true;
+            args.version = false;
             *result = args;
             return true;
         }
+        args.version = args.version || argument == QLatin1String("--version");
+    }
+    if (args.version) {
+        *result = args;
+        return true;
     }
 
     QStringList positional;
@@ -344,12 +351,13 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: quorvane-cli print FOLDER [options]\n"
-        "       quorvane-cli page-setup FOLDER [options]\n"
+        "  or:  quorvane-cli page-setup FOLDER [options]\n"
         "\n"
-        "print       prints every workbook (.xls, .xlsx, .xlsm, .csv) under FOLDER and its\n"
-        "            subfolders, in the order the window's list shows them.\n"
-        "page-setup  changes margins and orientation of every workbook under FOLDER and\n"
-        "            saves each one in place (make a backup first).\n"
+        "Commands:\n"
+        "  print       prints every workbook (.xls, .xlsx, .xlsm, .csv) under FOLDER and its\n"
+        "              subfolders, in the order the window's list shows them.\n"
+        "  page-setup  changes margins and orientation of every workbook under FOLDER and\n"
+        "              saves each one in place (make a backup first).\n"
         "\n"
         "Workbooks that cannot be opened are listed in FOLDER/无法打印的文件目录.txt.\n"
         "\n"
@@ -360,6 +368,7 @@ QString usageText()
         "                        (as Sheet2||Sheet3)\n"
         "  --quiet               no progress lines; errors only on standard error\n"
         "  -h, --help            show this text\n"
+        "  --version             show the program's version\n"
         "\n"
         "Options for print:\n"
         "  --list FILE           print the workbooks listed in FILE (one path per line,\n"

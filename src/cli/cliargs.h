@@ -26,6 +26,8 @@ struct CliArguments
 {
     Command command = Command::None;
     bool help = false;
+    // --version: print the version and nothing else
+    bool version = false;
     QString folder;   // as given
     QString listFile; // --list; empty when the folder's own walk is used
     bool quiet = false;
@@ -51,7 +53,8 @@ struct CliArguments
 
 // Parses the arguments after the program name.  On a refusal returns false and
 // puts a one-line message naming the offending option (or FOLDER / the
-// command) into *error.  --help anywhere wins over every other problem.
+// command) into *error.  --help anywhere wins over every other problem, and
+// --version over everything but --help.
 bool parseArguments(const QStringList& arguments, CliArguments* result, QString* error);
 
 // The run options the arguments ask for, the way the window fills them at a

@@ -1,9 +1,11 @@
 // quorvane-cli: the batch print and page-setup runs without the window, for
 // scheduled jobs and scripts.  Its own executable name keeps it out of the
 // window's single-copy rule, which it never applies either.
+#include "cli/cliargs.h"
 #include "cli/clirun.h"
 #include "cli/interrupt.h"
 #include "engines/engines.h"
+#include "quorvane_version.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -28,6 +30,13 @@ int main(int argc, char* argv[])
     err.setCodec("UTF-8");
 #endif
 
-    return cli::runCli(QCoreApplication::arguments().mid(1), engines::createSpreadsheetApplication,
-                       out, err, cli::systemPrinters);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    cli::CliArguments parsed;
+    QString error;
+    if (cli::parseArguments(arguments, &parsed, &error) && parsed.version) {
+        out << "quorvane-cli " QUORVANE_VERSION "\n";
+        return 0;
+    }
+    return cli::runCli(arguments, engines::createSpreadsheetApplication, out, err,
+                       cli::systemPrinters);
 }
