@@ -11,6 +11,7 @@ packages=(
     libzip-dev zipcmp unzip libgsf-bin
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
     xvfb xauth fonts-wqy-microhei xdg-utils
+    dpkg-dev help2man bash-completion debootstrap debian-archive-keyring
 )
 
 missing=()
