@@ -45,8 +45,16 @@ done
 check "no -nogui office (it cannot print)" "$(! grep -q nogui <<<"$depends"; echo $?)"
 
 unpacked=$(mktemp -d)
-trap 'rm -rf "$unpacked"' EXIT
+staged=$(mktemp -d)
+trap 'rm -rf "$unpacked" "$staged"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
+
+# Every file the install rules put under the prefix is in the package (the
+# translations, for one, have no rule of their own here).
+DESTDIR=$staged cmake --install "$build" --prefix /usr >/dev/null
+for path in $(cd "$staged" && find . ! -type d | sed 's|^\.||'); do
+    check "holds $path (installed by cmake --install)" "$([ -e "$unpacked$path" ]; echo $?)"
+done
 for program in Quorvane quorvane-cli; do
     binary="$unpacked/usr/bin/$program"
     runpath=$(readelf -d "$binary" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
