@@ -220,9 +220,16 @@ bool endsWithLowered(const QString& text, QLatin1String suffix)
 
 } // namespace
 
+bool isOwnTemporaryFile(const QString& path)
+{
+    const int slash =
+        int(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))));
+    return QStringView(path).mid(slash + 1).startsWith(QLatin1String(".~quorvane-"));
+}
+
 bool isAcceptedWorkbookPath(const QString& path)
 {
-    if (path.contains(QLatin1String("~$")))
+    if (path.contains(QLatin1String("~$")) || isOwnTemporaryFile(path))
         return false;
     return endsWithLowered(path, QLatin1String(".xls")) ||
            endsWithLowered(path, QLatin1String(".xlsx")) ||

@@ -8,9 +8,14 @@
 
 namespace worklist {
 
-// True when the lower-cased path ends with ".xls", ".xlsx", ".csv" or ".xlsm"
-// and the path holds "~$" nowhere (lock files, folders named like them).
+// True when the lower-cased path ends with ".xls", ".xlsx", ".csv" or ".xlsm",
+// the path holds "~$" nowhere (lock files, folders named like them) and the
+// file is none of this program's own temporary files.
 bool isAcceptedWorkbookPath(const QString& path);
+
+// True for the temporary files this program writes beside a workbook while it
+// saves it (".~quorvane-*"), which an interrupted save can leave behind.
+bool isOwnTemporaryFile(const QString& path);
 
 // A folder's regular files (hidden ones included, links excluded), sorted by
 // name ignoring case by character code (Unicode case folding, then UTF-16 code

@@ -86,10 +86,22 @@ void TestPageSetupRun::listing()
     QMap<QString, QString> paths;
     for (const QString& name : names)
         paths[name] = h.book(name, book);
+    // Temporary files of an interrupted save of ours: an old one is removed,
+    // a young one (a save going on) is left; neither is opened.
+    const QString stale = h.book(QStringLiteral("sub/.~quorvane-Old123.xls"), book);
+    const QString young = h.book(QStringLiteral(".~quorvane-New456.xls"), book);
+    {
+        QFile file(stale);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
+    }
     // Pause and stop play no part.
     h.control.pauseRequested = true;
     h.control.stopRequested = true;
     const runs::RunResult result = h.run();
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY(QFile::exists(young));
 
     QCOMPARE(result.ending, runs::Ending::Normal);
     QStringList expected;

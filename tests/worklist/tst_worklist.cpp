@@ -124,6 +124,8 @@ void TestWorklist::isAcceptedWorkbookPath_data()
     QTest::newRow("lock file") << QStringLiteral("/d/~$Book1.xlsx") << false;
     QTest::newRow("lock-like folder") << QStringLiteral("/d/x~$y/a.xls") << false;
     QTest::newRow("lock mark at the end of a folder") << QStringLiteral("/d/a~$/a.csv") << false;
+    QTest::newRow("our temporary file") << QStringLiteral("/d/.~quorvane-Ab12Cd.xls") << false;
+    QTest::newRow("our mark in a folder name") << QStringLiteral("/d/.~quorvane-x/a.xls") << true;
     // Lower-casing, not case folding: the long s folds to "s" but is already
     // lower case, so it does not make an "s".
     QTest::newRow("long s is no s") << QStringLiteral("/d/a.xl\u017F") << false;

@@ -180,8 +180,7 @@ bool applyPageSetup(const QString& path, const QMap<QString, SheetPageSetup>& ch
     // Copy the package to a temporary file beside it, replace the changed
     // entries there (libzip copies every other entry's compressed data as it
     // is) and put the result in place with one rename.
-    QTemporaryFile temp(info.absolutePath() + QLatin1String("/.") + info.fileName() +
-                        QLatin1String(".XXXXXX.tmp"));
+    QTemporaryFile temp(info.absolutePath() + QLatin1String("/.~quorvane-XXXXXX.tmp"));
     if (!temp.open())
         return fail(
             error,
