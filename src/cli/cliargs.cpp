@@ -19,6 +19,8 @@ struct OptionSpec
 
 const OptionSpec optionSpecs[] = {
     {"--quiet", false, Scope::Both},
+    {"--report", true, Scope::Both},
+    {"--dry-run", false, Scope::Both},
     {"--no-skip-empty", false, Scope::Both},
     {"--first-sheet", false, Scope::Both},
     {"--sheets", true, Scope::Both},
@@ -29,6 +31,9 @@ const OptionSpec optionSpecs[] = {
     {"--workbook-delay", true, Scope::PrintOnly},
     {"--printer", true, Scope::PrintOnly},
     {"--pdf", true, Scope::PrintOnly},
+    {"--copies", true, Scope::PrintOnly},
+    {"--collate", false, Scope::PrintOnly},
+    {"--duplex", true, Scope::PrintOnly},
     {"--left", true, Scope::PageSetupOnly},
     {"--right", true, Scope::PageSetupOnly},
     {"--top", true, Scope::PageSetupOnly},
@@ -116,6 +121,32 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
 
     if (name == QLatin1String("--quiet")) {
         args->quiet = true;
+    } else if (name == QLatin1String("--dry-run")) {
+        args->dryRun = true;
+    } else if (name == QLatin1String("--report")) {
+        if (value.isEmpty())
+            return refuse(QStringLiteral("no report file given"));
+        args->reportFile = value;
+    } else if (name == QLatin1String("--copies")) {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+        const int copies = value.toInt();
+        if (!digits.match(value).hasMatch() || copies < 1 || copies > maxCopies)
+            return refuse(quoted(value) +
+                          QStringLiteral(" is not a number of copies from 1 to 999"));
+        args->printTarget.copies = copies;
+    } else if (name == QLatin1String("--collate")) {
+        args->printTarget.collate = true;
+    } else if (name == QLatin1String("--duplex")) {
+        using Duplex = spreadsheet::PrintTarget::Duplex;
+        if (value == QLatin1String("none"))
+            args->printTarget.duplex = Duplex::None;
+        else if (value == QLatin1String("long"))
+            args->printTarget.duplex = Duplex::LongEdge;
+        else if (value == QLatin1String("short"))
+            args->printTarget.duplex = Duplex::ShortEdge;
+        else
+            return refuse(QStringLiteral("unknown duplex mode ") + quoted(value) +
+                          QStringLiteral(" (use none, long or short)"));
     } else if (name == QLatin1String("--no-skip-empty")) {
         args->skipEmptySheets = false;
     } else if (name == QLatin1String("--first-sheet")) {
@@ -302,6 +333,17 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
         *error = QStringLiteral("--pdf: cannot be combined with --printer");
         return false;
     }
+    // A PDF file has no copies, collation or sides: refused, not ignored.
+    if (pdfGiven) {
+        for (const GivenOption& option : std::as_const(given)) {
+            const QString name = QLatin1String(option.spec->name);
+            if (name == QLatin1String("--copies") || name == QLatin1String("--collate") ||
+                name == QLatin1String("--duplex")) {
+                *error = name + QStringLiteral(": cannot be combined with --pdf");
+                return false;
+            }
+        }
+    }
 
     *result = args;
     return true;
@@ -367,6 +409,10 @@ QString usageText()
         "  --sheets NAMES        only sheets with these exact names, joined by \"||\"\n"
         "                        (as Sheet2||Sheet3)\n"
         "  --quiet               no progress lines; errors only on standard error\n"
+        "  --report FILE         write a CSV file with one row per workbook: path,\n"
+        "                        outcome (done, failed, skipped), sheets, pages, reason\n"
+        "  --dry-run             open every workbook as the run would, print or change\n"
+        "                        nothing, and tell what the run would do\n"
         "  -h, --help            show this text\n"
         "  --version             show the program's version\n"
         "\n"
@@ -381,11 +427,18 @@ QString usageText()
         "  --printer NAME        print to this printer instead of the default one\n"
         "  --pdf DIR             write each printout as a PDF file into DIR instead\n"
         "                        (\"<workbook> - <sheet>.pdf\"; DIR is created if missing)\n"
+        "  --copies N            print N copies of each sheet (1 to 999)\n"
+        "  --collate             collate the copies\n"
+        "  --duplex MODE         none, long or short (edge), where the printer can\n"
+        "  With --dry-run: one line per sheet that would be printed (workbook, sheet,\n"
+        "  pages on the chosen paper and printer) and a total.\n"
         "\n"
         "Options for page-setup (each given margin is changed, the others are kept):\n"
         "  --left CM, --right CM, --top CM, --bottom CM, --header CM, --footer CM\n"
         "                        margins in centimetres, 0 to 99.99, at most two decimals\n"
         "  --orientation portrait|landscape\n"
+        "  With --dry-run: one line per sheet that would change (workbook, sheet, the\n"
+        "  present values and the new ones); no file is written.\n"
         "\n"
         "Progress goes to standard error, the final report to standard output.\n"
         "Ctrl-C stops the run after closing the open workbook and the spreadsheet program.\n"

@@ -31,6 +31,8 @@ struct CliArguments
     QString folder;   // as given
     QString listFile; // --list; empty when the folder's own walk is used
     bool quiet = false;
+    QString reportFile; // --report: a CSV row per workbook of the run
+    bool dryRun = false;
 
     bool skipEmptySheets = true; // the window's box starts checked
     bool onlyFirstSheet = false;
@@ -43,7 +45,7 @@ struct CliArguments
     QString paperSize = QStringLiteral("默认");
     int sheetDelaySeconds = 0;
     int workbookDelaySeconds = 0;
-    spreadsheet::PrintTarget printTarget;
+    spreadsheet::PrintTarget printTarget; // with copies, collate and duplex
 
     // page-setup only
     Margin left, right, top, bottom, header, footer;
@@ -70,5 +72,6 @@ QString usageText();
 // Limits shared with the window's controls.
 constexpr int maxDelaySeconds = 900;
 constexpr double maxMarginCm = 99.99;
+constexpr int maxCopies = 999;
 
 } // namespace cli

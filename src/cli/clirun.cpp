@@ -2,6 +2,7 @@
 
 #include "cli/cliargs.h"
 #include "cli/interrupt.h"
+#include "cli/report.h"
 #include "runs/messages.h"
 #include "runs/runs.h"
 #include "worklist/worklist.h"
@@ -114,6 +115,15 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
         run->workbookList = worklist::workbookListText(run->folder).trimmed();
     }
 
+    if (!args.reportFile.isEmpty()) {
+        const QFileInfo report(args.reportFile);
+        if (report.isDir() || !report.absoluteDir().exists()) {
+            *error = QStringLiteral("--report: cannot write \"") + args.reportFile +
+                     QStringLiteral("\" (no such folder, or a folder)");
+            return false;
+        }
+    }
+
     run->target = args.printTarget;
     spreadsheet::PrintTarget& target = run->target;
     if (target.kind == spreadsheet::PrintTarget::NamedPrinter) {
@@ -161,25 +171,128 @@ runs::RunEnvironment commandLineEnvironment(const AppFactory& createApplication)
     return env;
 }
 
-// Progress to standard error (failures even with --quiet), the report to
-// standard output.
-runs::EventSink consoleOutput(QTextStream& out, QTextStream& err, bool quiet)
+QString centimetres(const std::optional<double>& inches)
 {
-    return [&out, &err, quiet](const runs::RunEvent& event) {
+    return inches ? QString::number(*inches * 2.54, 'f', 2) : QStringLiteral("?");
+}
+
+QString orientationName(const std::optional<int>& orientation)
+{
+    if (!orientation)
+        return QStringLiteral("?");
+    return *orientation == spreadsheet::OrientationLandscape ? QStringLiteral("landscape")
+                                                             : QStringLiteral("portrait");
+}
+
+// What a page-setup dry run would change on one sheet: "left 1.91 -> 2.00 cm, ...".
+QString plannedChange(const runs::RunEvent& event, const runs::PageSetupOptions& options)
+{
+    const struct
+    {
+        const char* name;
+        const runs::MarginSetting& setting;
+        std::optional<double> spreadsheet::PageSetupValues::*value;
+    } margins[] = {
+        {"left", options.left, &spreadsheet::PageSetupValues::left},
+        {"right", options.right, &spreadsheet::PageSetupValues::right},
+        {"top", options.top, &spreadsheet::PageSetupValues::top},
+        {"bottom", options.bottom, &spreadsheet::PageSetupValues::bottom},
+        {"header", options.header, &spreadsheet::PageSetupValues::header},
+        {"footer", options.footer, &spreadsheet::PageSetupValues::footer},
+    };
+    QStringList parts;
+    for (const auto& margin : margins) {
+        if (margin.setting.change)
+            parts << QLatin1String(margin.name) + QLatin1Char(' ') +
+                         centimetres(event.before.*margin.value) + QStringLiteral(" -> ") +
+                         centimetres(event.after.*margin.value) + QStringLiteral(" cm");
+    }
+    if (options.changeOrientation)
+        parts << QStringLiteral("orientation ") + orientationName(event.before.orientation) +
+                     QStringLiteral(" -> ") + orientationName(event.after.orientation);
+    return parts.isEmpty() ? QStringLiteral("nothing to change") : parts.join(QStringLiteral(", "));
+}
+
+// What the command line shows of a run: progress on standard error (failures
+// even with --quiet), the report on standard output; in a dry run one line
+// per sheet and a total on standard output instead of the report.  Every
+// event also goes into the --report file's collector.
+class ConsoleOutput
+{
+public:
+    ConsoleOutput(QTextStream& out, QTextStream& err, const CliArguments& args,
+                  const runs::PageSetupOptions& pageSetup)
+        : m_out(out), m_err(err), m_args(args), m_pageSetup(pageSetup)
+    {}
+
+    runs::EventSink sink()
+    {
+        return [this](const runs::RunEvent& event) { show(event); };
+    }
+    const WorkbookReport& report() const { return m_report; }
+
+private:
+    void show(const runs::RunEvent& event)
+    {
+        using Type = runs::RunEvent::Type;
+        m_report.add(event);
+        if (m_args.dryRun) {
+            if (event.type == Type::SheetDone) {
+                ++m_sheets;
+                if (event.pages < 0)
+                    m_pagesKnown = false;
+                else
+                    m_pages += event.pages;
+                const QString what =
+                    event.run == runs::RunType::Print
+                        ? (event.pages < 0 ? QStringLiteral("?") : QString::number(event.pages)) +
+                              QStringLiteral(" pages")
+                        : plannedChange(event, m_pageSetup);
+                line(m_out,
+                     event.path + QLatin1Char('\t') + event.sheet + QLatin1Char('\t') + what);
+            } else if (event.type == Type::WorkbookDone) {
+                ++m_workbooks;
+            } else if (event.type == Type::Report) {
+                line(m_out,
+                     event.run == runs::RunType::Print
+                         ? QStringLiteral("%1 workbooks, %2 sheets, %3 pages")
+                               .arg(m_workbooks)
+                               .arg(m_sheets)
+                               .arg(m_pagesKnown ? QString::number(m_pages) : QStringLiteral("?"))
+                         : QStringLiteral("%1 workbooks, %2 sheets would change")
+                               .arg(m_workbooks)
+                               .arg(m_sheets));
+                return;
+            }
+        }
         const QString text = runs::eventText(event);
         if (text.isEmpty())
             return;
-        if (event.type == runs::RunEvent::Type::Report) {
-            out << text << '\n';
-            out.flush();
+        if (event.type == Type::Report) {
+            line(m_out, text);
             return;
         }
-        if (quiet && !runs::isFailureEvent(event))
+        if (m_args.quiet && !runs::isFailureEvent(event))
             return;
-        err << text << '\n';
-        err.flush();
-    };
-}
+        line(m_err, text);
+    }
+
+    static void line(QTextStream& stream, const QString& text)
+    {
+        stream << text << '\n';
+        stream.flush();
+    }
+
+    QTextStream& m_out;
+    QTextStream& m_err;
+    const CliArguments& m_args;
+    const runs::PageSetupOptions& m_pageSetup;
+    WorkbookReport m_report;
+    int m_workbooks = 0;
+    int m_sheets = 0;
+    int m_pages = 0;
+    bool m_pagesKnown = true;
+};
 
 int exitCodeFor(const runs::RunResult& result)
 {
@@ -215,10 +328,11 @@ int runCli(const QStringList& arguments, const AppFactory& createApplication, QT
     if (!checkRun(args, listPrinters, &checked, &error))
         return refuse(err, error);
 
-    const QString failedListPath = checked.folder + QLatin1Char('/') + runs::failedListFileName();
     // The failure list always belongs to the latest run (a --list that names
-    // it has been read already).
-    if (QFileInfo::exists(failedListPath))
+    // it has been read already); a dry run neither writes nor removes it.
+    const QString failedListPath =
+        args.dryRun ? QString() : checked.folder + QLatin1Char('/') + runs::failedListFileName();
+    if (!failedListPath.isEmpty() && QFileInfo::exists(failedListPath))
         QFile::remove(failedListPath);
 
     runs::RunControl& control = cliRunControl();
@@ -231,28 +345,38 @@ int runCli(const QStringList& arguments, const AppFactory& createApplication, QT
         return ExitInterrupted;
 
     const runs::RunEnvironment env = commandLineEnvironment(createApplication);
-    const runs::EventSink output = consoleOutput(out, err, args.quiet);
+    runs::PageSetupOptions pageSetup = pageSetupOptions(args);
+    ConsoleOutput output(out, err, args, pageSetup);
     runs::RunResult result;
     if (args.command == Command::Print) {
         runs::PrintOptions options = printOptions(args);
         options.workbookList = checked.workbookList;
         options.failedListPath = failedListPath;
         options.target = checked.target;
-        result = runs::runPrint(options, control, env, output);
+        options.target.countOnly = args.dryRun;
+        result = runs::runPrint(options, control, env, output.sink());
     } else {
-        runs::PageSetupOptions options = pageSetupOptions(args);
-        options.folder = checked.folder;
-        options.failedListPath = failedListPath;
-        result = runs::runPageSetup(options, control, env, output);
+        pageSetup.folder = checked.folder;
+        pageSetup.failedListPath = failedListPath;
+        pageSetup.dryRun = args.dryRun;
+        result = runs::runPageSetup(pageSetup, control, env, output.sink());
     }
 
-    if (result.ending == runs::Ending::Normal && !result.failed.isEmpty()) {
+    int code = exitCodeFor(result);
+    if (!args.reportFile.isEmpty() && !output.report().write(args.reportFile, &error)) {
+        err << QStringLiteral("quorvane-cli: --report: cannot write \"") << args.reportFile
+            << QStringLiteral("\": ") << error << '\n';
+        err.flush();
+        if (code == ExitDone)
+            code = ExitFailures;
+    }
+    if (result.ending == runs::Ending::Normal && !result.failed.isEmpty() && !args.dryRun) {
         err << QStringLiteral("quorvane-cli: ") << workbookCountText(int(result.failed.size()))
             << QStringLiteral(" could not be opened; listed in ")
             << QDir::toNativeSeparators(failedListPath) << '\n';
         err.flush();
     }
-    return exitCodeFor(result);
+    return code;
 }
 
 } // namespace cli

@@ -6,6 +6,9 @@
 //                               setup elements of the package change
 //   page setup  anything else   the office, saving in the file's own format
 //
+// Inspecting the page setup (a page-setup dry run) reads each file through
+// the engine that would change it, which writes nothing until it saves.
+//
 // On Windows the office is Excel (or WPS), which saves every format without
 // loss, so it serves everything.
 #include "engines/engines.h"
@@ -34,7 +37,7 @@ enum class Engine { Office, OoxmlPackage };
 Engine engineFor(const QString& path, OpenMode mode)
 {
 #ifdef QUORVANE_OOXML_ENGINE
-    if (mode == OpenMode::ForEditing) {
+    if (mode == OpenMode::ForEditing || mode == OpenMode::Inspect) {
         const QString suffix = QFileInfo(path).suffix().toLower();
         if (suffix == QLatin1String("xlsx") || suffix == QLatin1String("xlsm"))
             return Engine::OoxmlPackage;
@@ -57,7 +60,7 @@ public:
         switch (engineFor(nativePath, mode)) {
         case Engine::OoxmlPackage:
 #ifdef QUORVANE_OOXML_ENGINE
-            if (editBlocker(nativePath))
+            if (mode == OpenMode::ForEditing && editBlocker(nativePath))
                 return nullptr;
             return ooxml::openWorkbookForEditing(nativePath);
 #endif

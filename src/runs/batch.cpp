@@ -274,6 +274,8 @@ Batch::Tally Batch::visitSheet(const BatchContext& ctx, spreadsheet::Workbook& b
                 done.path = path;
                 done.sheet = name;
                 done.pages = change.pages;
+                done.before = change.before;
+                done.after = change.after;
                 emitEvent(done);
             }
         }

@@ -68,7 +68,8 @@ public:
     {
         bool counted = false; // counts in S
         int pages = -1;
-        spreadsheet::Failure failure; // set: the workbook goes into the failure list
+        spreadsheet::PageSetupValues before, after; // a page-setup change
+        spreadsheet::Failure failure;               // set: the workbook goes into the failure list
         Step step = Step::Continue;
     };
     // One match of a selected, non-empty sheet.  setup is the sheet's page

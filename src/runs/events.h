@@ -32,7 +32,8 @@ struct RunEvent
         WorkbookDelay,       // seconds: waiting before the next workbook
         WorkbookStarted,     // index of total, path: about to open it
         SheetDelay,          // seconds: waiting before the next sheet
-        SheetDone,           // path, sheet (pages when known): printed or changed
+        SheetDone,           // path, sheet: printed (pages when known) or changed
+                             // (the page setup before and as asked for)
         WorkbookDone,        // index, path, sheets: done with it
         WorkbookFailed,      // index, path, failure: listed as failed
         WorkbookSkipped,     // path (failure when known, sheets done so far): not
@@ -56,6 +57,7 @@ struct RunEvent
     int sheets = 0;
     qint64 elapsedSeconds = 0;
     spreadsheet::Failure failure;
+    spreadsheet::PageSetupValues before, after; // margins in inches
     Ending ending = Ending::Normal;
 };
 

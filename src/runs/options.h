@@ -28,6 +28,8 @@ struct PrintOptions
     int sheetDelaySeconds = 0;
     int workbookDelaySeconds = 0;
     QString paperSize; // "默认", "A3", "A4", "A5", "B4" or "B5"
+    // With target.countOnly nothing is printed and nobody is waited for: the
+    // run counts the pages each sheet would take.
     spreadsheet::PrintTarget target;
 };
 
@@ -45,6 +47,9 @@ struct PageSetupOptions
     MarginSetting left, right, top, bottom, header, footer;
     bool changeOrientation = false;
     int orientation = spreadsheet::OrientationPortrait;
+    // Read every workbook and tell what would change, but change and write
+    // nothing (not even a lock file).
+    bool dryRun = false;
 };
 
 // File name of the list of workbooks that failed, written in the chosen

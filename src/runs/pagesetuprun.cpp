@@ -22,16 +22,17 @@ struct MarginChange
 {
     MarginSetting PageSetupOptions::*setting;
     bool (PageSetup::*write)(double points);
+    std::optional<double> spreadsheet::PageSetupValues::*value;
 };
 
 // In the order they are written.
 const MarginChange marginChanges[] = {
-    {&PageSetupOptions::left, &PageSetup::setLeftMargin},
-    {&PageSetupOptions::right, &PageSetup::setRightMargin},
-    {&PageSetupOptions::top, &PageSetup::setTopMargin},
-    {&PageSetupOptions::bottom, &PageSetup::setBottomMargin},
-    {&PageSetupOptions::header, &PageSetup::setHeaderMargin},
-    {&PageSetupOptions::footer, &PageSetup::setFooterMargin},
+    {&PageSetupOptions::left, &PageSetup::setLeftMargin, &spreadsheet::PageSetupValues::left},
+    {&PageSetupOptions::right, &PageSetup::setRightMargin, &spreadsheet::PageSetupValues::right},
+    {&PageSetupOptions::top, &PageSetup::setTopMargin, &spreadsheet::PageSetupValues::top},
+    {&PageSetupOptions::bottom, &PageSetup::setBottomMargin, &spreadsheet::PageSetupValues::bottom},
+    {&PageSetupOptions::header, &PageSetup::setHeaderMargin, &spreadsheet::PageSetupValues::header},
+    {&PageSetupOptions::footer, &PageSetup::setFooterMargin, &spreadsheet::PageSetupValues::footer},
 };
 
 class PageSetupKind : public BatchKind
@@ -40,7 +41,11 @@ public:
     explicit PageSetupKind(const PageSetupOptions& options) : m_options(options) {}
 
     RunType type() const override { return RunType::PageSetup; }
-    spreadsheet::OpenMode openMode() const override { return spreadsheet::OpenMode::ForEditing; }
+    spreadsheet::OpenMode openMode() const override
+    {
+        return m_options.dryRun ? spreadsheet::OpenMode::Inspect
+                                : spreadsheet::OpenMode::ForEditing;
+    }
     // The listing yields only files.
     Failure refuses(const QString&) const override { return Failure(); }
     // Hidden sheets print with the others once shown again: they are changed
@@ -58,6 +63,8 @@ public:
         if (!setup)
             return change; // passed over, not counted
         change.counted = true;
+        change.before = setup->current();
+        change.after = change.before;
         bool written = true;
         for (const MarginChange& margin : marginChanges) {
             const MarginSetting& setting = m_options.*margin.setting;
@@ -65,10 +72,15 @@ public:
                 continue;
             // Asked anew for every margin: the application's own conversion.
             const double points = ctx.app.centimetersToPoints(setting.centimetres);
-            written = ((*setup).*margin.write)(points) && written;
+            change.after.*margin.value = points / 72.0;
+            if (!m_options.dryRun)
+                written = ((*setup).*margin.write)(points) && written;
         }
-        if (m_options.changeOrientation)
-            written = setup->setOrientation(m_options.orientation) && written;
+        if (m_options.changeOrientation) {
+            change.after.orientation = m_options.orientation;
+            if (!m_options.dryRun)
+                written = setup->setOrientation(m_options.orientation) && written;
+        }
         // A change that did not take is not reported as made.
         if (!written)
             change.failure = Failure{FailureKind::ChangeFailed, {}};
@@ -79,6 +91,8 @@ public:
     // workbook instead of counting it.
     Failure finishWorkbook(const BatchContext&, spreadsheet::Workbook& book) override
     {
+        if (m_options.dryRun)
+            return Failure();
         Failure failure;
         if (book.save(&failure))
             return Failure();
@@ -106,7 +120,7 @@ RunResult runPageSetup(const PageSetupOptions& options, RunControl& control,
         // What an interrupted save of ours left behind; a save in progress
         // (of another run on the same folder) is younger than that.
         if (worklist::isOwnTemporaryFile(file.filePath())) {
-            if (file.lastModified().toUTC() < stale)
+            if (!options.dryRun && file.lastModified().toUTC() < stale)
                 QFile::remove(file.filePath());
             continue;
         }

@@ -52,7 +52,7 @@ public:
 
     Step beforeWorkbook(const BatchContext& ctx, int workbookNumber) override
     {
-        if (workbookNumber > 1) {
+        if (workbookNumber > 1 && !m_options.target.countOnly) {
             RunEvent delay;
             delay.type = RunEvent::Type::WorkbookDelay;
             delay.seconds = m_options.workbookDelaySeconds;
@@ -75,7 +75,7 @@ public:
         }
         if (control.stopRequested || control.quitRequested)
             return Step::Stop;
-        if (index > 1) {
+        if (index > 1 && !m_options.target.countOnly) {
             RunEvent delay;
             delay.type = RunEvent::Type::SheetDelay;
             delay.seconds = m_options.sheetDelaySeconds;

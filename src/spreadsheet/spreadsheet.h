@@ -194,6 +194,8 @@ public:
 enum class OpenMode {
     ReadOnly,   // for printing: nothing can be changed on disk, no lock taken
     ForEditing, // for changing and saving; fails when another program holds the file
+    Inspect,    // for reading the page setup the way ForEditing sees it, without
+                // printing, locking or saving anything
 };
 
 class Workbooks

@@ -43,6 +43,12 @@ FieldMap fields(const CliArguments& a)
     const char* kinds[] = {"default", "printer", "pdf"};
     m[QStringLiteral("target")] =
         QLatin1String(kinds[a.printTarget.kind]) + QLatin1Char(':') + a.printTarget.name;
+    m[QStringLiteral("copies")] = QStringLiteral("%1%2/%3")
+                                      .arg(a.printTarget.copies)
+                                      .arg(a.printTarget.collate ? "c" : "")
+                                      .arg(int(a.printTarget.duplex));
+    m[QStringLiteral("report")] = a.reportFile;
+    m[QStringLiteral("dry")] = QString::number(a.dryRun);
     m[QStringLiteral("left")] = marginText(a.left);
     m[QStringLiteral("right")] = marginText(a.right);
     m[QStringLiteral("top")] = marginText(a.top);
@@ -127,6 +133,14 @@ void TestCliArgs::accepted_data()
     QTest::newRow("printer") << QStringList{p, f, "--printer", "Office-2"}
                              << "target=printer:Office-2";
     QTest::newRow("pdf") << QStringList{p, f, "--pdf", "out dir"} << "target=pdf:out dir";
+    QTest::newRow("copies, collated, long edge")
+        << QStringList{p, f, "--copies", "999", "--collate", "--duplex", "long"} << "copies=999c/2";
+    QTest::newRow("one-sided") << QStringList{p, f, "--duplex=none", "--copies=1"} << "copies=1/1";
+    QTest::newRow("short edge to a printer")
+        << QStringList{p, f, "--printer", "Office-2", "--duplex", "short"}
+        << "target=printer:Office-2;copies=1/3";
+    QTest::newRow("dry run with a report") << QStringList{m, f, "--dry-run", "--report", "r.csv"}
+                                           << "command=page-setup;dry=1;report=r.csv";
     QTest::newRow("left") << QStringList{m, f, "--left", "1.78"} << "command=page-setup;left=1.78";
     QTest::newRow("right zero") << QStringList{m, f, "--right", "0"}
                                 << "command=page-setup;right=0.00";
@@ -255,6 +269,20 @@ void TestCliArgs::refused_data()
     QTest::newRow("pdf folder is a file") << QStringList{p, d, "--pdf", "{file}"} << "--pdf";
     QTest::newRow("list missing") << QStringList{p, d, "--list", "{dir}/none.txt"} << "--list";
     QTest::newRow("list is a folder") << QStringList{p, d, "--list", "{dir}"} << "--list";
+    QTest::newRow("copies 0") << QStringList{p, d, "--copies", "0"} << "--copies";
+    QTest::newRow("copies 1000") << QStringList{p, d, "--copies", "1000"} << "--copies";
+    QTest::newRow("copies word") << QStringList{p, d, "--copies=two"} << "--copies";
+    QTest::newRow("duplex unknown") << QStringList{p, d, "--duplex", "both"} << "--duplex";
+    QTest::newRow("copies with pdf")
+        << QStringList{p, d, "--pdf", "{dir}/out", "--copies", "2"} << "--copies";
+    QTest::newRow("duplex with pdf")
+        << QStringList{p, d, "--duplex", "long", "--pdf", "{dir}/out"} << "--duplex";
+    QTest::newRow("collate with pdf")
+        << QStringList{p, d, "--collate", "--pdf", "{dir}/out"} << "--collate";
+    QTest::newRow("copies for page-setup") << QStringList{m, d, "--copies", "2"} << "--copies";
+    QTest::newRow("report into no folder")
+        << QStringList{p, d, "--report", "{dir}/none/r.csv"} << "--report";
+    QTest::newRow("report is a folder") << QStringList{m, d, "--report", "{dir}"} << "--report";
 }
 
 void TestCliArgs::refused()

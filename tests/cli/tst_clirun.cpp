@@ -94,6 +94,8 @@ private slots:
     void failureListFedBack();
     void printTarget_data();
     void printTarget();
+    void dryRunAndReport_data();
+    void dryRunAndReport();
     void optionsReachTheRun_data();
     void optionsReachTheRun();
     void interrupt_data();
@@ -330,6 +332,12 @@ void TestCliRun::printTarget_data()
     QTest::newRow("pdf folder created") << QStringList{"print", "{dir}", "--pdf", "{dir}/pdf/new"}
                                         << "SetPrintTarget PdfDirectory {dir}/pdf/new";
     QTest::newRow("page-setup prints nothing") << QStringList{"page-setup", "{dir}"} << QString();
+    QTest::newRow("copies, collated, both sides")
+        << QStringList{"print", "{dir}", "--copies", "3", "--collate", "--duplex", "long"}
+        << "SetPrintTarget DefaultPrinter  copies=3c duplex=2";
+    QTest::newRow("a dry run only counts")
+        << QStringList{"print", "{dir}", "--printer", "QuorvanePDF", "--dry-run"}
+        << "SetPrintTarget NamedPrinter QuorvanePDF count";
 }
 
 void TestCliRun::printTarget()
@@ -350,6 +358,61 @@ void TestCliRun::printTarget()
     QCOMPARE(set, target.isEmpty() ? QStringList() : QStringList{target});
     if (target.startsWith(QLatin1String("SetPrintTarget PdfDirectory")))
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("pdf/new"))).isDir());
+}
+
+void TestCliRun::dryRunAndReport_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("lines"); // standard output
+    QTest::addColumn<QString>("csv");       // {dir} replaced
+
+    const QString rows = "{dir}/a.csv,failed,0,0,not-opened\r\n{dir}/b.xlsx,done,3,6,\r\n"
+                         "{dir}/sub/c.xlsx,done,1,2,\r\n";
+    QTest::newRow("print") << QStringList{"print", "{dir}", "--dry-run"}
+                           << QStringList{"{dir}/b.xlsx\tSheet1\t2 pages",
+                                          "{dir}/b.xlsx\tSheet2\t2 pages",
+                                          "{dir}/b.xlsx\tSheet3\t2 pages",
+                                          "{dir}/sub/c.xlsx\tSheet1\t2 pages",
+                                          "2 workbooks, 4 sheets, 8 pages"}
+                           << rows;
+    QTest::newRow("page setup")
+        << QStringList{"page-setup",    "{dir}",     "--dry-run", "--left", "2",
+                       "--orientation", "landscape", "--sheets",  "Sheet2"}
+        << QStringList{"{dir}/b.xlsx\tSheet2\tleft ? -> 2.00 cm, orientation ? -> landscape",
+                       "2 workbooks, 1 sheets would change"}
+        << "{dir}/a.csv,failed,0,,not-opened\r\n{dir}/b.xlsx,done,1,,\r\n"
+           "{dir}/sub/c.xlsx,done,0,,\r\n";
+}
+
+void TestCliRun::dryRunAndReport()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, csv);
+
+    QTemporaryDir dir;
+    FakeSpreadsheet fake;
+    addWorkbooks(fake, dir.path(), {QStringLiteral("a.csv")});
+    for (int i = 1; i <= 3; ++i)
+        fake.sheet(dir.filePath(QStringLiteral("b.xlsx")), i).pages = 2;
+    fake.sheet(dir.filePath(QStringLiteral("sub/c.xlsx")), 1).pages = 2;
+    // A dry run leaves an earlier failure list alone, and every workbook.
+    writeFile(dir.filePath(failedListName), "/old/a.xlsx\n");
+    const QString report = dir.filePath(QStringLiteral("report.csv"));
+    for (QString& arg : args)
+        arg.replace(QStringLiteral("{dir}"), dir.path());
+    const CliOutcome outcome = runOn(fake, args << QStringLiteral("--report") << report);
+
+    QCOMPARE(outcome.code, 1); // what the real run would give
+    lines.replaceInStrings(QStringLiteral("{dir}"), dir.path());
+    QCOMPARE(outcome.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
+    QCOMPARE(readFile(report), QStringLiteral("path,outcome,sheets,pages,reason\r\n") +
+                                   QString(csv).replace(QStringLiteral("{dir}"), dir.path()));
+    QCOMPARE(readFile(dir.filePath(failedListName)), QStringLiteral("/old/a.xlsx\n"));
+    QVERIFY(fake.calls({QStringLiteral("Save"), QStringLiteral("LeftMargin"),
+                        QStringLiteral("Orientation")})
+                .isEmpty());
+    QCOMPARE(fake.sheet(dir.filePath(QStringLiteral("b.xlsx")), 1).printCount, 0);
 }
 
 void TestCliRun::optionsReachTheRun_data()

@@ -33,8 +33,9 @@ struct FakeState
     int applications = 0;
 
     bool lost = false;
-    int generation = 0;    // grows at every new application and restart
-    int openWorkbooks = 0; // of the current generation, not yet closed
+    bool countOnly = false; // the print target only counts pages
+    int generation = 0;     // grows at every new application and restart
+    int openWorkbooks = 0;  // of the current generation, not yet closed
 
     void append(const QString& line)
     {
@@ -142,7 +143,8 @@ protected:
             return PrintResult::failed(FailureKind::PrintRefused, QStringLiteral("refused"));
         if (sheet().nothingToPrint)
             return PrintResult::nothing();
-        ++sheet().printCount;
+        if (!h->st->countOnly)
+            ++sheet().printCount;
         return PrintResult::printed(sheet().pages);
     }
 
@@ -384,8 +386,9 @@ public:
                                    Failure* = nullptr) override
     {
         const QString line = QStringLiteral("open ") + nativePath +
-                             (mode == OpenMode::ReadOnly ? QStringLiteral(" ReadOnly")
-                                                         : QStringLiteral(" ForEditing"));
+                             (mode == OpenMode::ReadOnly     ? QStringLiteral(" ReadOnly")
+                              : mode == OpenMode::ForEditing ? QStringLiteral(" ForEditing")
+                                                             : QStringLiteral(" Inspect"));
         if (m_generation != st->generation)
             st->addMisuse(QStringLiteral("stale workbooks collection used: ") + line);
         if (!st->call(line, m_generation))
@@ -467,9 +470,17 @@ public:
     void setPrintTarget(const PrintTarget& target) override
     {
         static const char* const kinds[] = {"DefaultPrinter", "NamedPrinter", "PdfDirectory"};
-        st->call(QStringLiteral("SetPrintTarget ") + QLatin1String(kinds[target.kind]) +
-                     QLatin1Char(' ') + target.name,
-                 st->generation);
+        QString line = QStringLiteral("SetPrintTarget ") + QLatin1String(kinds[target.kind]) +
+                       QLatin1Char(' ') + target.name;
+        if (target.copies != 1 || target.collate)
+            line +=
+                QStringLiteral(" copies=%1%2").arg(target.copies).arg(target.collate ? "c" : "");
+        if (target.duplex != PrintTarget::Duplex::PrinterDefault)
+            line += QStringLiteral(" duplex=%1").arg(int(target.duplex));
+        if (target.countOnly)
+            line += QStringLiteral(" count");
+        st->countOnly = target.countOnly;
+        st->call(line, st->generation);
     }
 
 private:

@@ -11,7 +11,7 @@
 //   application  "Start", "Workbooks", "CentimetersToPoints 1.78", "Quit",
 //                "Restart", "SetPrintTarget PdfDirectory /tmp/x",
 //                "Release application"
-//   workbooks    "open /tmp/x/a.xlsx ReadOnly" (or "ForEditing")
+//   workbooks    "open /tmp/x/a.xlsx ReadOnly" (or "ForEditing", "Inspect")
 //   workbook     "SheetCount", "worksheet 2", "Save", "Close"
 //   worksheet    "Name", "UsedRange", "Cell 1 1", "PageSetup", "Range A1:B2",
 //                "Visible", "Drawings", "PrintOut sheet Sheet1"

@@ -453,7 +453,7 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
                  Any(Reference<task::XInteractionHandler>(new AbortingInteractionHandler))),
         property("RepairPackage", Any(false)),
     };
-    if (mode == OpenMode::ReadOnly)
+    if (mode != OpenMode::ForEditing)
         props.push_back(property("ReadOnly", Any(true)));
     if (format == FileFormat::Csv) {
         QFile file(path);
