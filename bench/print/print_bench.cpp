@@ -1,7 +1,13 @@
-// Prints 50 generated three-sheet workbooks to the PDF printer with a print
-// run, and the same files with LibreOffice's own batch print
-// (soffice --headless -p), and reports seconds per workbook for both, their
-// ratio, and the peak memory of the spreadsheet process at workbooks 10 and 50.
+// Print runs against LibreOffice's own batch printing, in one run:
+//  - 50 generated three-sheet workbooks, then 50 one-sheet workbooks, printed
+//    to the default printer by a print run and by soffice --headless -p (one
+//    command): seconds per workbook and their ratio;
+//  - the three-sheet workbooks written as PDF files (one per sheet) by a print
+//    run, against soffice --headless --convert-to pdf (one per workbook);
+//  - the office's peak memory over a long run (500 workbooks by default,
+//    written as PDF files), at workbook 10 and at the last.
+//
+//   print_bench [WORKBOOKS [LONG_RUN_WORKBOOKS]]
 #include "benchsupport.h"
 #include "workbookgen.h"
 
@@ -11,100 +17,138 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 
 #include <cstdio>
-#include <ctime>
 
-int main(int argc, char** argv)
+namespace {
+
+QStringList writeWorkbooks(const QString& folder, int count, int sheets)
 {
-    QCoreApplication app(argc, argv);
-    const int workbooks = argc > 1 ? QByteArray(argv[1]).toInt() : 50;
-    // "first": only the first sheet of each workbook, one job per workbook.
-    const bool firstOnly = argc > 2 && QByteArray(argv[2]) == "first";
-    const QString pdfFolder = QString::fromLocal8Bit(qgetenv("QUORVANE_PDF_DIR"));
-
-    QTemporaryDir dir;
     QStringList paths;
-    for (int i = 1; i <= workbooks; ++i) {
+    const char* const names[] = {"One", "Two", "Three"};
+    for (int i = 1; i <= count; ++i) {
         const QString path =
-            dir.path() + QStringLiteral("/book%1.xlsx").arg(i, 3, 10, QLatin1Char('0'));
-        if (!workbookgen::writeXlsx(path, {workbookgen::filledSheet("One", 30),
-                                           workbookgen::filledSheet("Two", 30),
-                                           workbookgen::filledSheet("Three", 30)})) {
+            folder + QStringLiteral("/book%1.xlsx").arg(i, 3, 10, QLatin1Char('0'));
+        QList<workbookgen::Sheet> content;
+        for (int s = 0; s < sheets; ++s)
+            content << workbookgen::filledSheet(QLatin1String(names[s % 3]), 30);
+        if (!workbookgen::writeXlsx(path, content)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return 1;
+            return {};
         }
         paths << path;
     }
+    return paths;
+}
 
+struct Timed
+{
+    double seconds = -1;
+    int sheets = 0;
+    qint64 peakAt10KiB = 0;
+    qint64 peakAtEndKiB = 0;
+};
+
+// A print run over paths to target; negative seconds when it failed.
+Timed timePrintRun(const QStringList& paths, const spreadsheet::PrintTarget& target)
+{
     runs::PrintOptions options;
     options.workbookList = paths.join(QLatin1Char('\n'));
-    options.failedListPath = dir.path() + QStringLiteral("/failed.txt");
     options.sheets.skipEmptySheets = true;
-    options.sheets.onlyFirstSheet = firstOnly;
     options.paperSize = QStringLiteral("默认");
+    options.target = target;
 
-    qint64 peakAt10 = 0, peakAtLast = 0;
-    int seen = 0;
+    Timed timed;
+    int started = 0;
     runs::RunEnvironment env;
     env.createApplication = [] { return engines::createSpreadsheetApplication(); };
     env.sleep = &runs::sleepMilliseconds;
     env.now = &runs::wallClockSeconds;
     const auto events = [&](const runs::RunEvent& event) {
-        // Measured as the next workbook starts: the previous one is printed.
-        if (event.type == runs::RunEvent::Type::WorkbookStarted && ++seen == 11)
-            peakAt10 = bench::childPeakResidentKiB("soffice.bin");
-        // Last sample just before the application quits: after the report.
+        // Taken as the next workbook starts: the previous one is printed.
+        if (event.type == runs::RunEvent::Type::WorkbookStarted && ++started == 11)
+            timed.peakAt10KiB = bench::childPeakResidentKiB("soffice.bin");
+        // Just before the office quits: after the report.
         if (event.type == runs::RunEvent::Type::Report)
-            peakAtLast = bench::childPeakResidentKiB("soffice.bin");
+            timed.peakAtEndKiB = bench::childPeakResidentKiB("soffice.bin");
     };
     runs::RunControl control;
-
-    const int pdfsBefore = pdfFolder.isEmpty() ? 0 : bench::countPdfs(pdfFolder);
     QElapsedTimer timer;
     timer.start();
     const runs::RunResult result = runs::runPrint(options, control, env, events);
-    const double ours = timer.elapsed() / 1000.0;
     if (result.ending != runs::Ending::Normal || !result.failed.isEmpty()) {
         std::fprintf(stderr, "the print run did not end normally (%d failed)\n",
                      int(result.failed.size()));
-        return 1;
+        return timed;
     }
-    int oursPdfs = -1;
-    if (!pdfFolder.isEmpty())
-        oursPdfs = bench::waitForPdfs(pdfFolder, pdfsBefore + result.sheets, 300) - pdfsBefore;
-    if (firstOnly)
-        std::printf("(only the first sheet of each workbook)\n");
+    timed.seconds = timer.elapsed() / 1000.0;
+    timed.sheets = result.sheets;
+    return timed;
+}
 
-    const int pdfsMiddle = pdfFolder.isEmpty() ? 0 : bench::countPdfs(pdfFolder);
-    QStringList args{QStringLiteral("-p")};
-    args += paths;
-    const double theirs = bench::timeSoffice(args);
-    int theirPdfs = -1;
-    if (!pdfFolder.isEmpty())
-        theirPdfs = bench::waitForPdfs(pdfFolder, pdfsMiddle + workbooks, 300) - pdfsMiddle;
+} // namespace
 
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int workbooks = argc > 1 ? QByteArray(argv[1]).toInt() : 50;
+    const int longRun = argc > 2 ? QByteArray(argv[2]).toInt() : 500;
+    const QString spool = QString::fromLocal8Bit(qgetenv("QUORVANE_PDF_DIR"));
     QTextStream out(stdout);
-    out << "print_bench: " << workbooks << " workbooks of 3 sheets, default printer\n";
-    out << "  quorvane print run:      " << ours << " s, " << ours / workbooks << " s/workbook, "
-        << result.sheets << " sheets printed";
-    if (oursPdfs >= 0)
-        out << ", " << oursPdfs << " PDFs arrived";
-    out << "\n";
-    out << "  soffice --headless -p:   " << theirs << " s, " << theirs / workbooks << " s/workbook";
-    if (theirPdfs >= 0)
-        out << ", " << theirPdfs << " PDFs arrived";
-    out << "\n";
-    if (theirs > 0)
-        out << "  ratio quorvane/soffice:  " << ours / theirs << " (target <= 1.2)\n";
-    out << "  soffice peak memory:     " << peakAt10 / 1024 << " MiB at workbook 10, "
-        << peakAtLast / 1024 << " MiB at workbook " << workbooks;
-    if (peakAt10 > 0)
-        out << ", growth " << 100.0 * (peakAtLast - peakAt10) / peakAt10 << " % (target < 10 %)";
-    out << "\n";
+
+    QTemporaryDir three, one, pdfOurs, pdfTheirs, many;
+    const QStringList threeSheets = writeWorkbooks(three.path(), workbooks, 3);
+    const QStringList oneSheet = writeWorkbooks(one.path(), workbooks, 1);
+    if (threeSheets.isEmpty() || oneSheet.isEmpty())
+        return 1;
+
+    out << "print_bench: " << workbooks << " workbooks, default printer"
+        << (spool.isEmpty() ? "" : " (PDFs counted in QUORVANE_PDF_DIR)") << "\n";
+    for (const auto& [label, paths, sheetsEach] : {std::make_tuple("three sheets", threeSheets, 3),
+                                                   std::make_tuple("one sheet", oneSheet, 1)}) {
+        const int before = spool.isEmpty() ? 0 : bench::countPdfs(spool);
+        const Timed ours = timePrintRun(paths, {});
+        if (ours.seconds < 0)
+            return 1;
+        int arrived = -1;
+        if (!spool.isEmpty())
+            arrived = bench::waitForPdfs(spool, before + ours.sheets, 300) - before;
+        const int middle = spool.isEmpty() ? 0 : bench::countPdfs(spool);
+        const double theirs = bench::timeSoffice(QStringList{QStringLiteral("-p")} + paths);
+        if (!spool.isEmpty())
+            bench::waitForPdfs(spool, middle + workbooks, 300);
+        out << "  " << label << ": quorvane " << ours.seconds / workbooks << " s/workbook ("
+            << ours.sheets << " sheets";
+        if (arrived >= 0)
+            out << ", " << arrived << " jobs arrived";
+        out << "), soffice -p " << theirs / workbooks << " s/workbook, ratio "
+            << (theirs > 0 ? ours.seconds / theirs : -1) << " (target <= 1.0; " << sheetsEach
+            << " sheet" << (sheetsEach > 1 ? "s" : "") << " each)\n";
+    }
+
+    // PDF files: one per printed sheet from us, one per workbook from soffice.
+    const Timed oursPdf =
+        timePrintRun(threeSheets, {spreadsheet::PrintTarget::PdfDirectory, pdfOurs.path()});
+    const double theirsPdf =
+        bench::timeSoffice(QStringList{QStringLiteral("--convert-to"), QStringLiteral("pdf"),
+                                       QStringLiteral("--outdir"), pdfTheirs.path()} +
+                           threeSheets);
+    out << "  PDF files: quorvane " << oursPdf.seconds / workbooks << " s/workbook ("
+        << bench::countPdfs(pdfOurs.path()) << " PDFs), soffice --convert-to pdf "
+        << theirsPdf / workbooks << " s/workbook (" << bench::countPdfs(pdfTheirs.path())
+        << " PDFs), speed-up " << (oursPdf.seconds > 0 ? theirsPdf / oursPdf.seconds : -1)
+        << " (target >= 1.6)\n";
+
+    // A long run: the office's memory must stay flat.
+    const QStringList longPaths = writeWorkbooks(many.path(), longRun, 3);
+    QTemporaryDir longPdfs;
+    const Timed lasting =
+        timePrintRun(longPaths, {spreadsheet::PrintTarget::PdfDirectory, longPdfs.path()});
+    out << "  long run of " << longRun << " workbooks (PDF files): " << lasting.seconds / longRun
+        << " s/workbook; office peak memory " << lasting.peakAt10KiB / 1024
+        << " MiB at workbook 10, " << lasting.peakAtEndKiB / 1024 << " MiB at workbook " << longRun
+        << "\n";
     return 0;
 }
