@@ -52,14 +52,8 @@ public:
 
     Step beforeWorkbook(const BatchContext& ctx, int workbookNumber) override
     {
-        if (workbookNumber > 1 && !m_options.target.countOnly) {
-            RunEvent delay;
-            delay.type = RunEvent::Type::WorkbookDelay;
-            delay.seconds = m_options.workbookDelaySeconds;
-            ctx.emitEvent(delay);
-            if (!waitMilliseconds(ctx, delayMilliseconds(delay.seconds)))
-                return Step::Stop;
-        }
+        if (workbookNumber > 1)
+            return delay(ctx, RunEvent::Type::WorkbookDelay, m_options.workbookDelaySeconds);
         return Step::Continue;
     }
 
@@ -75,14 +69,8 @@ public:
         }
         if (control.stopRequested || control.quitRequested)
             return Step::Stop;
-        if (index > 1 && !m_options.target.countOnly) {
-            RunEvent delay;
-            delay.type = RunEvent::Type::SheetDelay;
-            delay.seconds = m_options.sheetDelaySeconds;
-            ctx.emitEvent(delay);
-            if (!waitMilliseconds(ctx, delayMilliseconds(delay.seconds)))
-                return Step::Stop;
-        }
+        if (index > 1)
+            return delay(ctx, RunEvent::Type::SheetDelay, m_options.sheetDelaySeconds);
         return Step::Continue;
     }
 
@@ -141,6 +129,19 @@ public:
     bool uncountsFailedWorkbooks() const override { return false; }
 
 private:
+    // Tells of the delay and waits it out; a run that only counts pages waits
+    // for nobody.
+    Step delay(const BatchContext& ctx, RunEvent::Type type, int seconds) const
+    {
+        if (m_options.target.countOnly)
+            return Step::Continue;
+        RunEvent event;
+        event.type = type;
+        event.seconds = seconds;
+        ctx.emitEvent(event);
+        return waitMilliseconds(ctx, delayMilliseconds(seconds)) ? Step::Continue : Step::Stop;
+    }
+
     const PrintOptions& m_options;
 };
 
