@@ -4,6 +4,11 @@
 //   printing    any workbook    the office
 //   page setup  .xlsx, .xlsm    the OOXML package writer (Linux): only the page
 //                               setup elements of the package change
+//   page setup  .xls            the BIFF8 writer (Linux): only the page setup
+//                               records of the Workbook stream change; a file
+//                               that is no BIFF8 workbook (Excel 5/95, HTML or
+//                               CSV under an .xls name) goes to the office,
+//                               which refuses to save it in another format
 //   page setup  anything else   the office, saving in the file's own format
 //
 // Inspecting the page setup (a page-setup dry run) reads each file through
@@ -11,6 +16,12 @@
 //
 // On Windows the office is Excel (or WPS), which saves every format without
 // loss, so it serves everything.
+//
+// LibreOffice is started when the first workbook that needs it is opened, not
+// when the run starts: a page-setup run over .xlsx and .xls files never needs
+// it, and starting it would take most of such a run's time.  Whether it is
+// installed is checked at start(), so a missing office still shows as a null
+// workbooks collection.
 #include "engines/engines.h"
 
 #if defined(QUORVANE_OFFICE_COM)
@@ -19,28 +30,35 @@
 #include "engines/libreoffice/libreoffice.h"
 #endif
 
-#ifdef QUORVANE_OOXML_ENGINE
+#ifdef QUORVANE_FILE_ENGINES
+#include "engines/biff/biffworkbook.h"
 #include "engines/ooxml/ooxmlworkbook.h"
 #include "platform/editblocker.h"
 
 #include <QFileInfo>
 #endif
 
+#include <functional>
+
 namespace engines {
 
 namespace {
 
+using spreadsheet::Failure;
+using spreadsheet::FailureKind;
 using spreadsheet::OpenMode;
 
-enum class Engine { Office, OoxmlPackage };
+enum class Engine { Office, OoxmlPackage, BiffFile };
 
 Engine engineFor(const QString& path, OpenMode mode)
 {
-#ifdef QUORVANE_OOXML_ENGINE
+#ifdef QUORVANE_FILE_ENGINES
     if (mode == OpenMode::ForEditing || mode == OpenMode::Inspect) {
         const QString suffix = QFileInfo(path).suffix().toLower();
         if (suffix == QLatin1String("xlsx") || suffix == QLatin1String("xlsm"))
             return Engine::OoxmlPackage;
+        if (suffix == QLatin1String("xls"))
+            return Engine::BiffFile;
     }
 #else
     Q_UNUSED(path);
@@ -49,29 +67,65 @@ Engine engineFor(const QString& path, OpenMode mode)
     return Engine::Office;
 }
 
+bool setFailure(Failure* failure, FailureKind kind, const QString& detail = QString())
+{
+    if (failure)
+        *failure = Failure{kind, detail};
+    return false;
+}
+
 class RoutingWorkbooks : public spreadsheet::Workbooks
 {
 public:
-    void setOffice(spreadsheet::Workbooks* office) { m_office = office; }
+    // office() yields the office's workbooks collection, starting the office
+    // when needed; null when it cannot be had.
+    explicit RoutingWorkbooks(std::function<spreadsheet::Workbooks*()> office)
+        : m_office(std::move(office))
+    {}
 
     std::unique_ptr<spreadsheet::Workbook> open(const QString& nativePath, OpenMode mode,
-                                                spreadsheet::Failure* failure = nullptr) override
+                                                Failure* failure = nullptr) override
     {
-        switch (engineFor(nativePath, mode)) {
-        case Engine::OoxmlPackage:
-#ifdef QUORVANE_OOXML_ENGINE
-            if (mode == OpenMode::ForEditing && editBlocker(nativePath))
+        const Engine engine = engineFor(nativePath, mode);
+#ifdef QUORVANE_FILE_ENGINES
+        if (engine != Engine::Office && mode == OpenMode::ForEditing) {
+            if (const EditBlock block = editBlocker(nativePath)) {
+                setFailure(failure,
+                           block.kind == EditBlock::LockedByOther ? FailureKind::LockedByOther
+                                                                  : FailureKind::ReadOnly,
+                           block.detail);
                 return nullptr;
-            return ooxml::openWorkbookForEditing(nativePath);
-#endif
-        case Engine::Office:
-            break;
+            }
         }
-        return m_office ? m_office->open(nativePath, mode, failure) : nullptr;
+        if (engine == Engine::OoxmlPackage) {
+            auto book = ooxml::openWorkbookForEditing(nativePath);
+            if (!book)
+                setFailure(failure, FailureKind::NotOpened);
+            return book;
+        }
+        if (engine == Engine::BiffFile) {
+            Failure why;
+            auto book = biff::openWorkbookForEditing(nativePath, &why);
+            if (book || why.kind != FailureKind::UnsupportedFormat) {
+                if (failure)
+                    *failure = why;
+                return book;
+            }
+        }
+#else
+        Q_UNUSED(engine);
+#endif
+        spreadsheet::Workbooks* office = m_office();
+        if (!office) {
+            setFailure(failure, FailureKind::NotOpened,
+                       QStringLiteral("the spreadsheet application could not be started"));
+            return nullptr;
+        }
+        return office->open(nativePath, mode, failure);
     }
 
 private:
-    spreadsheet::Workbooks* m_office = nullptr;
+    std::function<spreadsheet::Workbooks*()> m_office;
 };
 
 // The office of a build without one: it starts nothing and its workbooks
@@ -101,22 +155,44 @@ std::unique_ptr<spreadsheet::Application> createOffice()
 #endif
 }
 
+// Whether the office is started on first use rather than by start().
+constexpr bool kLazyOffice =
+#if defined(QUORVANE_OFFICE_LIBREOFFICE)
+    true;
+#else
+    false;
+#endif
+
+bool officeInstalled()
+{
+#if defined(QUORVANE_OFFICE_LIBREOFFICE)
+    return lo::officeInstalled();
+#else
+    return true;
+#endif
+}
+
 // The office application, with its workbooks collection routed.
 class RoutingApplication : public spreadsheet::Application
 {
 public:
     explicit RoutingApplication(std::unique_ptr<spreadsheet::Application> office)
-        : m_office(std::move(office))
+        : m_office(std::move(office)), m_workbooks([this] { return officeWorkbooks(); })
     {}
 
-    void start() override { m_office->start(); }
+    void start() override
+    {
+        m_started = true;
+        if (kLazyOffice) {
+            m_available = officeInstalled();
+            return;
+        }
+        startOffice();
+        m_available = m_officeBooks != nullptr;
+    }
     spreadsheet::Workbooks* workbooks() override
     {
-        spreadsheet::Workbooks* office = m_office->workbooks();
-        if (!office)
-            return nullptr;
-        m_workbooks.setOffice(office);
-        return &m_workbooks;
+        return m_started && m_available ? &m_workbooks : nullptr;
     }
     double centimetersToPoints(double centimetres) override
     {
@@ -124,15 +200,21 @@ public:
     }
     void quit() override
     {
-        m_workbooks.setOffice(nullptr);
+        m_started = m_available = m_officeTried = false;
+        m_officeBooks = nullptr;
         m_office->quit();
     }
     bool lost() const override { return m_office->lost(); }
     spreadsheet::Failure lostFailure() const override { return m_office->lostFailure(); }
     bool restart() override
     {
-        m_workbooks.setOffice(nullptr);
-        return m_office->restart();
+        // Only an office that was started can be lost: start a fresh one now.
+        m_officeBooks = nullptr;
+        m_officeTried = true;
+        if (!m_office->restart())
+            return false;
+        m_officeBooks = m_office->workbooks();
+        return m_officeBooks != nullptr;
     }
     void setPrintTarget(const spreadsheet::PrintTarget& target) override
     {
@@ -140,8 +222,30 @@ public:
     }
 
 private:
+    void startOffice()
+    {
+        m_officeTried = true;
+        m_office->start();
+        m_officeBooks = m_office->workbooks();
+    }
+
+    // Started once; an office that failed to start is not tried again for
+    // every workbook (restart() tries anew).
+    spreadsheet::Workbooks* officeWorkbooks()
+    {
+        if (!m_started)
+            return nullptr;
+        if (!m_officeTried)
+            startOffice();
+        return m_officeBooks;
+    }
+
     std::unique_ptr<spreadsheet::Application> m_office;
     RoutingWorkbooks m_workbooks;
+    bool m_started = false;
+    bool m_available = false;
+    bool m_officeTried = false;
+    spreadsheet::Workbooks* m_officeBooks = nullptr;
 };
 
 } // namespace

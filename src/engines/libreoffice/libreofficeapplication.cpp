@@ -2,6 +2,8 @@
 
 #include "engines/libreoffice/libreoffice.h"
 
+#include <QFileInfo>
+
 namespace engines::lo {
 
 LibreOfficeApplication::~LibreOfficeApplication()
@@ -85,6 +87,11 @@ namespace engines::lo {
 std::unique_ptr<spreadsheet::Application> createLibreOfficeApplication()
 {
     return std::make_unique<LibreOfficeApplication>();
+}
+
+bool officeInstalled()
+{
+    return QFileInfo(QStringLiteral(QUORVANE_LO_PROGRAM_DIR "/soffice.bin")).isExecutable();
 }
 
 } // namespace engines::lo
