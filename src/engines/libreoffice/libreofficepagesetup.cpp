@@ -137,9 +137,13 @@ void setEdgeMargins(const Reference<beans::XPropertySet>& style, bool top,
         currentHeader = pageMargin;
         currentBody = pageMargin + get<sal_Int32>(style, height);
     }
-    const sal_Int32 newHeader = headerMargin.value_or(currentHeader);
-    const sal_Int32 newBody = bodyMargin.value_or(currentBody);
-    const sal_Int32 newHeight = std::max(newBody - newHeader, kMinHeaderHeight);
+    const sal_Int32 newBody = std::max(bodyMargin.value_or(currentBody), sal_Int32(0));
+    // In Excel the top margin is the distance to the body whatever the header
+    // margin; here the header lies inside the page margin, so a header margin
+    // at or past the body gives way and the body still starts where asked.
+    const sal_Int32 newHeader = std::max(
+        std::min(headerMargin.value_or(currentHeader), newBody - kMinHeaderHeight), sal_Int32(0));
+    const sal_Int32 newHeight = newBody - newHeader;
 
     put(style, isOn, Any(true));
     put(style, dynamic, Any(false));
