@@ -70,6 +70,7 @@ constexpr quint16 kBiff8 = 0x0600;
 constexpr quint16 kGlobals = 0x0005;
 constexpr quint16 kWorksheetSubstream = 0x0010;
 constexpr quint16 kDialogFlag = 0x0010; // WsBool fDialog
+constexpr quint8 kModuleSheet = 6;      // BoundSheet8 dt of a VBA module
 
 // SETUP record: field offsets and flags.
 constexpr int kSetupSize = 34;
@@ -609,6 +610,10 @@ StreamStatus readStructure(const QByteArray& stream, WorkbookStructure* book, QS
     const qint64 globalsEnd = r.end();
     QSet<qint64> positions;
     for (SheetEntry& sheet : book->sheets) {
+        // An Excel 5 module sheet may keep no substream of its own.
+        if (sheet.kind == kModuleSheet &&
+            !(recordAt(stream, sheet.bof, &r) && r.type == kBof && sheet.bof >= globalsEnd))
+            continue;
         if (sheet.bof < globalsEnd || positions.contains(sheet.bof))
             return damaged(tr("The position of sheet %1 points to no sheet.").arg(sheet.name));
         positions.insert(sheet.bof);
