@@ -117,8 +117,7 @@ public:
 #endif
         spreadsheet::Workbooks* office = m_office();
         if (!office) {
-            setFailure(failure, FailureKind::NotOpened,
-                       QStringLiteral("the spreadsheet application could not be started"));
+            setFailure(failure, FailureKind::NoApplication);
             return nullptr;
         }
         return office->open(nativePath, mode, failure);

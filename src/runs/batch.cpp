@@ -64,6 +64,7 @@ private:
     void skipRest(int sheetsInHand, const QString& why);
     void report();
 
+    RunResult endNoApplication();
     RunResult endStopped(std::unique_ptr<spreadsheet::Workbook> book, int sheetsInHand = 0);
     RunResult endInvalidRange(const QString& path, std::unique_ptr<spreadsheet::Workbook> book,
                               int sheetsInHand);
@@ -96,13 +97,8 @@ RunResult Batch::run()
     started.total = int(m_paths.size());
     emitEvent(started);
 
-    if (!m_session.start(m_settings.printTarget)) {
-        RunEvent none;
-        none.type = RunEvent::Type::NoApplication;
-        emitEvent(none);
-        m_session.quit();
-        return ended(Ending::NoApplication);
-    }
+    if (!m_session.start(m_settings.printTarget))
+        return endNoApplication();
 
     const BatchContext ctx{m_control, m_env, m_events, m_session.application(), m_kind.type()};
     for (const QString& entry : m_settings.entries) {
@@ -133,6 +129,11 @@ RunResult Batch::run()
         Failure why;
         std::unique_ptr<spreadsheet::Workbook> book =
             m_session.workbooks()->open(path, m_kind.openMode(), &why);
+        if (!book && why.kind == FailureKind::NoApplication) {
+            // The office is started when a workbook first needs it: one that
+            // cannot be started ends the run as at its start.
+            return endNoApplication();
+        }
         if (!book) {
             const bool lost = m_session.lost();
             if (lost)
@@ -342,6 +343,15 @@ RunResult Batch::ended(Ending ending)
     event.sheets = m_result.sheets;
     emitEvent(event);
     return m_result;
+}
+
+RunResult Batch::endNoApplication()
+{
+    RunEvent none;
+    none.type = RunEvent::Type::NoApplication;
+    emitEvent(none);
+    m_session.quit();
+    return ended(Ending::NoApplication);
 }
 
 RunResult Batch::endStopped(std::unique_ptr<spreadsheet::Workbook> book, int sheetsInHand)

@@ -21,6 +21,9 @@ QString failureText(const spreadsheet::Failure& failure)
     switch (failure.kind) {
     case FailureKind::None:
         return failure.detail;
+    case FailureKind::NoApplication:
+        text = QStringLiteral("电子表格程序无法启动");
+        break;
     case FailureKind::NotFound:
         text = QStringLiteral("文件不存在");
         break;
@@ -72,6 +75,8 @@ QString failureKeyword(spreadsheet::FailureKind kind)
     switch (kind) {
     case FailureKind::None:
         break;
+    case FailureKind::NoApplication:
+        return QStringLiteral("no-application");
     case FailureKind::NotFound:
         return QStringLiteral("not-found");
     case FailureKind::NotOpened:

@@ -29,6 +29,7 @@ namespace spreadsheet {
 // Why a workbook could not be opened, printed or saved.
 enum class FailureKind {
     None,
+    NoApplication,     // the spreadsheet application it needs could not be started
     NotFound,          // no such file
     NotOpened,         // could not be opened; nothing more is known
     PasswordProtected, // encrypted, or a password is needed to open it

@@ -427,6 +427,14 @@ void TestBiff::changesOnlyPageSetup()
         QCOMPARE(qRound(inches * 2.54 * 1000), qRound(a.second * 1000));
     }
     QCOMPARE(sheetAttributes(x, 2, "pageSetup").value("orientation"), QStringLiteral("landscape"));
+    // Reopened, the engine reads back from the records what it wrote.
+    auto again = m_app->workbooks()->open(QDir::toNativeSeparators(opened), OpenMode::Inspect);
+    QVERIFY(again);
+    const PageSetupValues now = again->worksheet(2)->pageSetup()->current();
+    QCOMPARE(qRound(now.left.value_or(0) * 2.54 * 100), 200);
+    QCOMPARE(qRound(now.footer.value_or(0) * 2.54 * 100), 120);
+    QCOMPARE(now.orientation.value_or(0), int(OrientationLandscape));
+    again->close();
     for (int sheet : {1, 3}) {
         QCOMPARE(sheetAttributes(x, sheet, "pageMargins"),
                  sheetAttributes(xBefore, sheet, "pageMargins"));

@@ -98,6 +98,7 @@ class TestPrintRun : public QObject
 private slots:
     void texts_data();
     void texts();
+    void noApplication_data();
     void noApplication();
     void acceptance_data();
     void acceptance();
@@ -197,22 +198,38 @@ void TestPrintRun::texts()
     checkClean(h);
 }
 
+void TestPrintRun::noApplication_data()
+{
+    QTest::addColumn<bool>("atFirstWorkbook");
+    QTest::newRow("at the start") << false;
+    // The office is started when a workbook first needs it.
+    QTest::newRow("when the first workbook needs it") << true;
+}
+
 void TestPrintRun::noApplication()
 {
+    QFETCH(bool, atFirstWorkbook);
     Harness h;
-    h.list({h.book(QStringLiteral("a.xlsx"), {QStringLiteral("S1")})});
-    h.fake.setNoWorkbooks(true);
+    FakeWorkbook book = FakeWorkbook::withSheets({QStringLiteral("S1")});
+    book.openFails = atFirstWorkbook;
+    book.openFailure.kind = FailureKind::NoApplication;
+    const QString path = h.book(QStringLiteral("a.xlsx"), book);
+    h.list({path, h.book(QStringLiteral("b.xlsx"), {QStringLiteral("S1")})});
+    h.fake.setNoWorkbooks(!atFirstWorkbook);
     const runs::RunResult result = h.run();
 
     QCOMPARE(result.ending, runs::Ending::NoApplication);
-    QCOMPARE(h.env.progress(),
-             (QStringList{QStringLiteral("excel OK!"), QStringLiteral("WorkBooks OK!"),
-                          QStringLiteral("本功能需要电脑中装有微软office或金山wps专业版(注意是专业"
-                                         "版,不是个人版)!")}));
+    QStringList texts{QStringLiteral("excel OK!"), QStringLiteral("WorkBooks OK!"),
+                      QStringLiteral("本功能需要电脑中装有微软office或金山wps专业版(注意是专业"
+                                     "版,不是个人版)!")};
+    if (atFirstWorkbook)
+        texts.insert(2, path);
+    QCOMPARE(h.env.progress(), texts);
     QCOMPARE(h.fake.log().mid(h.fake.log().size() - 3),
              (QStringList{QStringLiteral("Quit"), QStringLiteral("Release application"),
                           QStringLiteral("Finished")}));
-    QVERIFY(h.fake.calls({QStringLiteral("open ")}).isEmpty());
+    QCOMPARE(h.fake.calls({QStringLiteral("open ")}).size(), atFirstWorkbook ? 1 : 0);
+    QVERIFY(!QFile::exists(h.options.failedListPath));
     checkClean(h);
 }
 

@@ -383,7 +383,7 @@ public:
         : st(std::move(state)), m_generation(generation)
     {}
     std::unique_ptr<Workbook> open(const QString& nativePath, OpenMode mode,
-                                   Failure* = nullptr) override
+                                   Failure* failure = nullptr) override
     {
         const QString line = QStringLiteral("open ") + nativePath +
                              (mode == OpenMode::ReadOnly     ? QStringLiteral(" ReadOnly")
@@ -396,8 +396,11 @@ public:
         if (st->openWorkbooks > 0)
             st->addMisuse(QStringLiteral("open while another workbook is open: ") + nativePath);
         auto it = st->books.find(nativePath);
-        if (it == st->books.end() || it->second.openFails)
+        if (it == st->books.end() || it->second.openFails) {
+            if (failure && it != st->books.end())
+                *failure = it->second.openFailure;
             return nullptr;
+        }
         ++it->second.openCount;
         ++st->openWorkbooks;
         auto handle = std::make_shared<BookHandle>();

@@ -95,8 +95,9 @@ struct FakeSheet
 struct FakeWorkbook
 {
     QList<FakeSheet> sheets;
-    bool openFails = false; // open() yields null
-    bool saveFails = false; // save() returns false
+    bool openFails = false;           // open() yields null ...
+    spreadsheet::Failure openFailure; // ... and says this
+    bool saveFails = false;           // save() returns false
     // What sheetCount() answers instead of sheets.size() (-1: the sheets
     // collection cannot be had).
     std::optional<int> sheetCount;

@@ -169,6 +169,26 @@ public:
     {
         return record(&PageSetupValues::orientation, orientation);
     }
+    // The sheet's records, with what this session set on top.
+    PageSetupValues current() override
+    {
+        if (m_state->closed)
+            return PageSetupValues();
+        PageSetupValues values =
+            currentPageSetup(m_state->stream, m_state->book.sheets.at(m_sheet));
+        const PageSetupValues set = m_state->changes.value(m_sheet);
+        for (auto member :
+             {&PageSetupValues::left, &PageSetupValues::right, &PageSetupValues::top,
+              &PageSetupValues::bottom, &PageSetupValues::header, &PageSetupValues::footer}) {
+            if (set.*member)
+                values.*member = set.*member;
+        }
+        if (set.orientation)
+            values.orientation = set.orientation;
+        if (set.paperSize)
+            values.paperSize = set.paperSize;
+        return values;
+    }
 
 private:
     bool margin(std::optional<double> PageSetupValues::*member, double points)
@@ -235,7 +255,23 @@ public:
     }
 
     std::unique_ptr<Range> range(const QString&) override { return nullptr; }
-    bool printOut() override { return false; }
+    // BOUNDSHEET8's hsState: 0 visible, 1 hidden, 2 very hidden.
+    SheetVisibility visibility() override
+    {
+        if (m_state->closed)
+            return SheetVisibility::Visible;
+        switch (m_state->book.sheets.at(m_sheet).state) {
+        case 1:
+            return SheetVisibility::Hidden;
+        case 2:
+            return SheetVisibility::VeryHidden;
+        default:
+            return SheetVisibility::Visible;
+        }
+    }
+    bool hasDrawings() override { return false; }
+    // Only for page setup: nothing is printed from the file itself.
+    PrintResult printOut() override { return PrintResult::failed(FailureKind::UnsupportedFormat); }
 
 private:
     StatePtr m_state;

@@ -589,6 +589,7 @@ StreamStatus readStructure(const QByteArray& stream, WorkbookStructure* book, QS
             sheet.boundSheet = r.pos;
             sheet.bof = u32(stream, r.data());
             sheet.kind = quint8(stream.at(r.data() + 5));
+            sheet.state = quint8(stream.at(r.data() + 4)) & 0x03;
             const int count = quint8(stream.at(r.data() + 6));
             const bool wide = stream.at(r.data() + 7) & 1;
             if (r.length < 8 + count * (wide ? 2 : 1))
@@ -754,6 +755,38 @@ bool applyPageSetup(const QByteArray& stream, const WorkbookStructure& book,
     result.append(patched.constData() + from, int(patched.size() - from));
     *out = result;
     return true;
+}
+
+spreadsheet::PageSetupValues currentPageSetup(const QByteArray& stream, const SheetEntry& sheet)
+{
+    spreadsheet::PageSetupValues values;
+    // What Excel takes when a sheet has no margin record.
+    const double defaults[4] = {0.75, 0.75, 1.0, 1.0};
+    std::optional<double> spreadsheet::PageSetupValues::*const margins[4] = {
+        &spreadsheet::PageSetupValues::left, &spreadsheet::PageSetupValues::right,
+        &spreadsheet::PageSetupValues::top, &spreadsheet::PageSetupValues::bottom};
+    for (int i = 0; i < 4; ++i) {
+        Record r;
+        const bool present = recordAt(stream, sheet.page[i], &r) && r.length >= 8;
+        values.*margins[i] = present ? f64(stream, r.data()) : defaults[i];
+    }
+    values.header = 0.5;
+    values.footer = 0.5;
+    Record setup;
+    if (recordAt(stream, sheet.page[Setup], &setup) && setup.length >= kSetupSize) {
+        values.header = f64(stream, setup.data() + 16);
+        values.footer = f64(stream, setup.data() + 24);
+        const quint16 flags = u16(stream, setup.data() + 10);
+        if (!(flags & kNoPlsFlag)) {
+            values.paperSize = u16(stream, setup.data());
+            if (!(flags & kNoOrientFlag))
+                values.orientation = (flags & kPortraitFlag) ? spreadsheet::OrientationPortrait
+                                                             : spreadsheet::OrientationLandscape;
+        }
+    }
+    if (!values.orientation)
+        values.orientation = spreadsheet::OrientationPortrait;
+    return values;
 }
 
 std::optional<QString> SharedStrings::at(const QByteArray& stream, const WorkbookStructure& book,

@@ -31,6 +31,7 @@ struct SheetEntry
 {
     QString name;
     quint8 kind = 0;        // BOUNDSHEET8 dt: 0 worksheet or dialog, 1 macro, 2 chart, 6 module
+    quint8 state = 0;       // BOUNDSHEET8 hsState: 0 visible, 1 hidden, 2 very hidden
     qint64 boundSheet = -1; // the BOUNDSHEET8 record
     qint64 bof = -1;        // the substream: its BOF record ...
     qint64 end = -1;        // ... up to the end of its EOF record
@@ -74,6 +75,11 @@ bool validatePageSetup(const spreadsheet::PageSetupValues& values, QString* erro
 bool applyPageSetup(const QByteArray& stream, const WorkbookStructure& book,
                     const QMap<int, spreadsheet::PageSetupValues>& changes, QByteArray* out,
                     QString* error = nullptr);
+
+// The page setup a worksheet has now, as Excel reads it: margins in inches
+// (a missing margin record means Excel's default), and the orientation and
+// paper of SETUP where its flags say they are set.
+spreadsheet::PageSetupValues currentPageSetup(const QByteArray& stream, const SheetEntry& sheet);
 
 // The strings of the SST record, read on first use.
 class SharedStrings
