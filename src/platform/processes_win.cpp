@@ -11,6 +11,11 @@
 
 #include <tlhelp32.h>
 
+// dwSize tells the system which record layout the walk was built with: 304
+// bytes in a 64-bit program, 296 in a 32-bit one.
+static_assert(sizeof(PROCESSENTRY32) == (sizeof(void*) == 8 ? 304 : 296),
+              "the 8-bit process record has the layout Process32First expects");
+
 namespace {
 
 // Walks the snapshot until visit returns false.  False when no snapshot can be
