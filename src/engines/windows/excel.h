@@ -9,6 +9,10 @@
 namespace engines::windows {
 
 std::unique_ptr<spreadsheet::Application> createExcelApplication();
+
+// Ends at once the spreadsheet processes that sessions of this program
+// started and have not quit (never one that ran before its session started).
+// Safe to call from any thread.
 void terminateExcelProcesses();
 
 } // namespace engines::windows
