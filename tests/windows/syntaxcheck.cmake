@@ -1,0 +1,25 @@
+# Syntax check of the Windows build's sources with the MinGW-w64 cross
+# compiler: cmake -DLIST_FILE=<windows_sources.cmake> -P syntaxcheck.cmake
+include(${LIST_FILE})
+if(NOT COMPILER OR NOT EXISTS "${COMPILER}")
+    message("windows syntax check skipped: x86_64-w64-mingw32-g++ not found "
+            "(scripts/install-deps.sh installs g++-mingw-w64-x86-64-posix)")
+    return()
+endif()
+set(failed)
+foreach(source IN LISTS SOURCES)
+    execute_process(COMMAND ${COMPILER} ${FLAGS} ${SOURCE_DIR}/${source}
+                    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(status EQUAL 0)
+        message("ok      ${source}")
+    else()
+        message("FAILED  ${source}\n${output}")
+        list(APPEND failed ${source})
+    endif()
+endforeach()
+list(LENGTH SOURCES total)
+if(failed)
+    list(LENGTH failed count)
+    message(FATAL_ERROR "${count} of ${total} sources of the Windows build do not compile")
+endif()
+message("all ${total} sources of the Windows build compile for Windows")
