@@ -4,8 +4,10 @@
 #include "engines/libreoffice/libreofficeapplication.h"
 #include "platform/editblocker.h"
 #include "workbookfactory.h"
+#include "workbookgen.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -133,7 +135,9 @@ private slots:
     void printToNamedPrinter();
 
     void killedOfficeIsDetected();
+    void stoppedOfficeIsDetected_data();
     void stoppedOfficeIsDetected();
+    void busyOfficeIsLeftAlone();
     void quitLeavesNoProcess();
     void unusableWhenNeverStarted();
 
@@ -781,6 +785,7 @@ void TestLibreOffice::killedOfficeIsDetected()
     QVERIFY(processExists(pid));
     QVERIFY(::kill(static_cast<pid_t>(pid), SIGKILL) == 0);
     QTRY_VERIFY_WITH_TIMEOUT(m_app->lost(), 10000);
+    QCOMPARE(m_app->lostFailure().kind, FailureKind::OfficeCrashed);
     QCOMPARE(ws->name(), QString());
     QVERIFY(!ws->usedRange());
     QCOMPARE(wb->sheetCount(), -1);
@@ -795,17 +800,35 @@ void TestLibreOffice::killedOfficeIsDetected()
     QCOMPARE(again->sheetCount(), 3);
 }
 
+void TestLibreOffice::stoppedOfficeIsDetected_data()
+{
+    QTest::addColumn<bool>("longCall");
+    QTest::newRow("in a short call") << false;
+    QTest::newRow("in a long call (print)") << true;
+}
+
 void TestLibreOffice::stoppedOfficeIsDetected()
 {
+    QFETCH(bool, longCall);
     const QString p = makeOrFail(QStringLiteral("names.xlsx"), threeSheets());
     auto wb = m_app->workbooks()->open(p, OpenMode::ReadOnly);
     QVERIFY(wb);
+    auto ws = wb->worksheet(1);
+    QVERIFY(ws);
     const qint64 pid = m_app->processId();
     m_app->setCallLimits({std::chrono::milliseconds(1500), std::chrono::milliseconds(1500)});
     QVERIFY(::kill(static_cast<pid_t>(pid), SIGSTOP) == 0);
-    QCOMPARE(wb->sheetCount(), -1); // the watchdog ends the hung call
+    QElapsedTimer timer;
+    timer.start();
+    if (longCall)
+        QCOMPARE(ws->printOut().failure.kind, FailureKind::OfficeHung);
+    else
+        QCOMPARE(wb->sheetCount(), -1); // the watchdog ends the hung call
+    QVERIFY(timer.elapsed() < 10000);   // the lowered bound, not the default ones
     QVERIFY(m_app->lost());
+    QCOMPARE(m_app->lostFailure().kind, FailureKind::OfficeHung);
     QTRY_VERIFY_WITH_TIMEOUT(!processExists(pid) || processState(pid) == QLatin1Char('Z'), 10000);
+    ws.reset();
     wb.reset();
     m_app->setCallLimits({});
     QVERIFY(m_app->restart());
@@ -813,6 +836,28 @@ void TestLibreOffice::stoppedOfficeIsDetected()
     auto again = m_app->workbooks()->open(p, OpenMode::ReadOnly);
     QVERIFY(again);
     QCOMPARE(again->sheetCount(), 3);
+}
+
+void TestLibreOffice::busyOfficeIsLeftAlone()
+{
+    // About 1,300 pages: several seconds of work in one print call.
+    const QString p = path(QStringLiteral("busy.xlsx"));
+    QVERIFY(workbookgen::writeXlsx(p, {workbookgen::filledSheet(QStringLiteral("Big"), 60000)}));
+    QTemporaryDir out;
+    m_app->setPrintTarget({PrintTarget::PdfDirectory, out.path()});
+    m_app->setCallLimits({std::chrono::milliseconds(1500), std::chrono::milliseconds(1500)});
+    auto wb = m_app->workbooks()->open(p, OpenMode::ReadOnly);
+    QVERIFY(wb);
+    QElapsedTimer timer;
+    timer.start();
+    const PrintResult printed = wb->worksheet(1)->printOut();
+    const qint64 took = timer.elapsed();
+    m_app->setCallLimits({});
+    m_app->setPrintTarget({});
+    QCOMPARE(printed.outcome, PrintResult::Printed);
+    QVERIFY(!m_app->lost());
+    QVERIFY2(took > 3000, "the print was too short to outlast the bound");
+    QVERIFY(pdfPages(out.filePath(pdfFiles(out.path()).value(0))) > 1000);
 }
 
 void TestLibreOffice::quitLeavesNoProcess()

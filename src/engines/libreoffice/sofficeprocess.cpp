@@ -2,6 +2,11 @@
 
 #include "engines/libreoffice/libreoffice.h"
 
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
 #include <mutex>
 #include <set>
 
@@ -34,7 +39,86 @@ std::set<qint64>& registry()
     return pids;
 }
 
+QByteArray readProcFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+// utime + stime + cutime + cstime of one process, from the fields of its
+// stat line after the command name (which may hold spaces and brackets).
+qint64 cpuTicksOf(qint64 pid)
+{
+    const QByteArray line = readProcFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const int close = line.lastIndexOf(')');
+    if (close < 0)
+        return -1;
+    const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+    // Fields 14-17 of the line; the state (field 3) is fields[0].
+    if (fields.size() < 15)
+        return -1;
+    qint64 ticks = 0;
+    for (int i = 11; i <= 14; ++i)
+        ticks += fields.at(i).toLongLong();
+    return ticks;
+}
+
+// Running children of a process, from the children lists of its threads.
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QByteArray list =
+            readProcFile(tasks + QLatin1Char('/') + task + QStringLiteral("/children"));
+        for (const QByteArray& child : list.split(' ')) {
+            bool ok = false;
+            const qint64 id = child.trimmed().toLongLong(&ok);
+            if (ok && id > 0)
+                children << id;
+        }
+    }
+    return children;
+}
+
 } // namespace
+
+bool ProcessActivity::workedSince(const ProcessActivity& before,
+                                  std::chrono::milliseconds cpu) const
+{
+    if (cpuMilliseconds < 0 || before.cpuMilliseconds < 0)
+        return false;
+    return cpuMilliseconds - before.cpuMilliseconds >= cpu.count() ||
+           ioBytes - before.ioBytes >= 64 * 1024;
+}
+
+ProcessActivity processActivity(qint64 pid)
+{
+    ProcessActivity activity;
+    if (pid <= 0)
+        return activity;
+    qint64 ticks = cpuTicksOf(pid);
+    if (ticks < 0)
+        return activity;
+    // Helpers the office runs (filters, converters) work on its behalf.
+    QList<qint64> pending = childrenOf(pid);
+    for (int seen = 0; !pending.isEmpty() && seen < 64; ++seen) {
+        const qint64 child = pending.takeFirst();
+        ticks += std::max<qint64>(cpuTicksOf(child), 0);
+        pending += childrenOf(child);
+    }
+    static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    activity.cpuMilliseconds = ticks * 1000 / std::max(ticksPerSecond, 1L);
+    const QByteArray io = readProcFile(QStringLiteral("/proc/%1/io").arg(pid));
+    for (const QByteArray& line : io.split('\n')) {
+        if (line.startsWith("rchar:") || line.startsWith("wchar:"))
+            activity.ioBytes =
+                std::max<qint64>(activity.ioBytes, 0) + line.mid(6).trimmed().toLongLong();
+    }
+    return activity;
+}
 
 SofficeProcess::SofficeProcess() : m_parentPid(::getpid())
 {

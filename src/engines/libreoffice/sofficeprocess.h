@@ -3,6 +3,8 @@
 
 #include <QProcess>
 
+#include <chrono>
+
 #include <sys/types.h>
 
 namespace engines::lo {
@@ -29,5 +31,24 @@ private:
 void registerOfficeProcess(qint64 pid);
 void unregisterOfficeProcess(qint64 pid);
 void killRegisteredOfficeProcesses();
+
+// What an office process has done so far: CPU time used (by it, its children
+// that ended, and its descendants still running) and bytes it has read and
+// written through files and pipes.
+struct ProcessActivity
+{
+    qint64 cpuMilliseconds = -1;
+    qint64 ioBytes = -1;
+
+    // Whether the process has worked since `before`: used at least cpu of
+    // CPU time, or read or written at least 64 KiB.  An office that only
+    // waits still wakes now and then (a timer thread of an office with a
+    // workbook open uses about 70 microseconds a second), which must not
+    // pass for work.
+    bool workedSince(const ProcessActivity& before, std::chrono::milliseconds cpu) const;
+};
+
+// The activity of a running process; both figures -1 when it cannot be read.
+ProcessActivity processActivity(qint64 pid);
 
 } // namespace engines::lo

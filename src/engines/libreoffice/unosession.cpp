@@ -38,6 +38,23 @@ const QString kProgramDir = QStringLiteral(QUORVANE_LO_PROGRAM_DIR);
 // A fresh profile makes the office set it up and exit with this code once.
 constexpr int kExitProfileCreated = 81;
 
+// How often the watchdog looks at a long call's office: often enough to see
+// a stall soon after its bound, rarely enough to cost nothing (each look
+// reads a few small /proc files).
+std::chrono::milliseconds lookInterval(std::chrono::milliseconds stall)
+{
+    using std::chrono::milliseconds;
+    return std::clamp(stall / 8, milliseconds(50), milliseconds(1000));
+}
+
+// The CPU time that counts as work within one stall bound: a tenth of a
+// second, a tenth of the bound when that is shorter.  A working office uses
+// that in a tenth of a second; an idle one in half an hour.
+std::chrono::milliseconds workingCpu(std::chrono::milliseconds stall)
+{
+    return std::min(stall / 10, std::chrono::milliseconds(100));
+}
+
 // The local UNO environment that the remote bridge is built in.  Made once
 // and kept for the life of the process: tearing it down while bridges may
 // still release proxies is not safe.
@@ -245,7 +262,9 @@ bool UnoSession::launch()
         for (int attempt = 0; attempt < 2 && !connection.is(); ++attempt) {
             if (!startProcess())
                 return false;
-            const auto deadline = std::chrono::steady_clock::now() + m_limits.longCall;
+            // A starting office is busy; one that stays quiet is stuck.
+            ProcessActivity worked = processActivity(m_pid);
+            auto progressed = std::chrono::steady_clock::now();
             while (!connection.is()) {
                 try {
                     connection = connector->connect(description);
@@ -262,8 +281,14 @@ bool UnoSession::launch()
                     }
                     return false;
                 }
-                if (std::chrono::steady_clock::now() > deadline)
+                const ProcessActivity activity = processActivity(m_pid);
+                const auto now = std::chrono::steady_clock::now();
+                if (activity.workedSince(worked, workingCpu(m_limits.longCallStall))) {
+                    worked = activity;
+                    progressed = now;
+                } else if (now - progressed > m_limits.longCallStall) {
                     return false;
+                }
             }
         }
     } catch (...) {
@@ -356,8 +381,11 @@ void UnoSession::endProcess()
 
 void UnoSession::setLimits(const CallLimits& limits)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_limits = limits;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_limits = limits;
+    }
+    m_wake.notify_all();
 }
 
 void UnoSession::setPrintTarget(const PrintTarget& target)
@@ -390,8 +418,9 @@ bool UnoSession::arm(CallKind kind)
         if (m_armed)
             return false;
         m_armed = true;
-        m_deadline = std::chrono::steady_clock::now() +
-                     (kind == CallKind::Long ? m_limits.longCall : m_limits.shortCall);
+        m_callKind = kind;
+        ++m_callNumber;
+        m_callStarted = std::chrono::steady_clock::now();
     }
     m_wake.notify_all();
     return true;
@@ -403,26 +432,54 @@ void UnoSession::disarm()
     m_armed = false;
 }
 
+void UnoSession::killHung()
+{
+    // The blocked call fails with DisposedException once the office is gone.
+    m_hung.store(true);
+    m_lost->store(true);
+    m_armed = false;
+    const qint64 pid = m_pid.load();
+    if (pid > 0)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+}
+
 void UnoSession::watch()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    quint64 watched = 0;    // the long call the figures below belong to
+    ProcessActivity worked; // the office's activity when it last made progress
+    auto progressed = std::chrono::steady_clock::now();
     while (!m_stopWatch) {
         if (!m_armed) {
             m_wake.wait(lock);
             continue;
         }
-        const auto deadline = m_deadline;
-        m_wake.wait_until(lock, deadline);
-        if (m_armed && m_deadline == deadline && std::chrono::steady_clock::now() >= deadline) {
-            // The office has not answered in time: kill it, which makes the
-            // blocked call fail with DisposedException.
-            m_hung.store(true);
-            m_lost->store(true);
-            m_armed = false;
-            const qint64 pid = m_pid.load();
-            if (pid > 0)
-                ::kill(static_cast<pid_t>(pid), SIGKILL);
+        if (m_callKind == CallKind::Short) {
+            const auto deadline = m_callStarted + m_limits.shortCall;
+            if (std::chrono::steady_clock::now() >= deadline)
+                killHung();
+            else
+                m_wake.wait_until(lock, deadline);
+            continue;
         }
+        // A long call may take any time while the office works at it.
+        const quint64 call = m_callNumber;
+        const qint64 pid = m_pid.load();
+        lock.unlock();
+        const ProcessActivity activity = processActivity(pid);
+        lock.lock();
+        if (!m_armed || m_callNumber != call)
+            continue;
+        const auto now = std::chrono::steady_clock::now();
+        if (call != watched || activity.workedSince(worked, workingCpu(m_limits.longCallStall))) {
+            watched = call;
+            worked = activity;
+            progressed = now;
+        } else if (now - progressed >= m_limits.longCallStall) {
+            killHung();
+            continue;
+        }
+        m_wake.wait_for(lock, lookInterval(m_limits.longCallStall));
     }
 }
 

@@ -1,10 +1,12 @@
 // One running LibreOffice office and the UNO connection to it.
 //
 // Every call into the office goes through UnoSession::call(), which arms a
-// watchdog for the duration of the call: a call that runs longer than its
-// limit gets the office killed (the blocked call then fails at once), and a
-// bridge listener notices an office that died.  Either way the session is
-// "lost" and every later call fails without touching the office.
+// watchdog for the duration of the call.  A short call that has not returned
+// in time, or a long call during which the office has made no progress for
+// too long (next to no CPU time used, next to nothing read or written), gets
+// the office killed (the blocked call then fails at once); a bridge listener
+// notices an office that died.  Either way the session is "lost" and every
+// later call fails without touching the office.
 #pragma once
 
 #include "engines/libreoffice/sofficeprocess.h"
@@ -33,12 +35,20 @@ using namespace ::spreadsheet;
 
 namespace css = ::com::sun::star;
 
-// How long one call into the office may take before the office is taken for
-// hung and killed.
+// When a call into the office counts as hung, and the office is killed.
 struct CallLimits
 {
-    std::chrono::milliseconds shortCall{15000}; // property reads and writes, queries
-    std::chrono::milliseconds longCall{90000};  // start, load, store, print
+    // A short call (property reads and writes, queries, closing a workbook)
+    // has not returned after this long, busy or not.  These take
+    // milliseconds even on the largest sheets; one running this long is
+    // stuck or looping.
+    std::chrono::milliseconds shortCall{15000};
+    // A long call (start, load, store, print) has gone on this long without
+    // the office working: using a tenth of a second of CPU time or reading
+    // or writing 64 KiB.  However long the work, an office doing it is never
+    // quiet for this long; the bound is for loads from a network folder and
+    // prints to a print server that stall for a while and then go on.
+    std::chrono::milliseconds longCallStall{120000};
 };
 
 enum class CallKind { Short, Long };
@@ -123,6 +133,7 @@ private:
     bool arm(CallKind kind);
     void disarm();
     void watch();
+    void killHung();
     void endProcess();
 
     mutable std::mutex m_mutex;
@@ -131,7 +142,9 @@ private:
     PrintTarget m_printTarget;
     bool m_armed = false;
     bool m_stopWatch = false;
-    std::chrono::steady_clock::time_point m_deadline;
+    CallKind m_callKind = CallKind::Short;
+    quint64 m_callNumber = 0;
+    std::chrono::steady_clock::time_point m_callStarted;
     std::thread m_watchdog;
 
     std::shared_ptr<std::atomic<bool>> m_lost;
