@@ -14,13 +14,16 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace spreadsheet;
 using engines::lo::LibreOfficeApplication;
@@ -44,6 +47,14 @@ QChar processState(qint64 pid)
     const QByteArray line = stat.readAll();
     const int close = line.lastIndexOf(')');
     return close > 0 && close + 2 < line.size() ? QChar(line.at(close + 2)) : QChar();
+}
+
+// "system user,host" as the office writes them into its lock files.
+QByteArray ownLockIdentity(const QByteArray& host = QByteArray())
+{
+    const passwd* user = ::getpwuid(::geteuid());
+    return QByteArray(user ? user->pw_name : "") + ',' +
+           (host.isEmpty() ? QSysInfo::machineHostName().toLocal8Bit() : host);
 }
 
 int pdfPages(const QString& path)
@@ -138,6 +149,7 @@ private slots:
     void stoppedOfficeIsDetected_data();
     void stoppedOfficeIsDetected();
     void busyOfficeIsLeftAlone();
+    void lockFileOfEarlierRunIsRemoved();
     void quitLeavesNoProcess();
     void unusableWhenNeverStarted();
 
@@ -347,6 +359,8 @@ void TestLibreOffice::editingRefused_data()
 {
     QTest::addColumn<QString>("blocker");
     QTest::newRow("LibreOffice lock file") << "lolock";
+    QTest::newRow("lock file of our running office") << "ourlock";
+    QTest::newRow("lock file of an office like ours on another host") << "hostlock";
     QTest::newRow("spreadsheet owner file") << "excellock";
     QTest::newRow("read-only file") << "rofile";
     QTest::newRow("read-only folder") << "rodir";
@@ -364,10 +378,18 @@ void TestLibreOffice::editingRefused()
         f.open(QIODevice::ReadOnly);
         return f.readAll();
     }();
-    if (blocker == QLatin1String("lolock")) {
+    std::unique_ptr<Workbook> holder;
+    if (blocker == QLatin1String("lolock") || blocker == QLatin1String("hostlock")) {
         QFile lock(dir + QStringLiteral("/.~lock.book.xlsx#"));
         QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write("someone,else,host,01.01.2026 10:00,file:///home/else/.config/libreoffice/4;\n");
+        lock.write(
+            blocker == QLatin1String("lolock")
+                ? "someone,else,host,01.01.2026 10:00,file:///home/else/.config/libreoffice/4;\n"
+                : ("," + ownLockIdentity("elsewhere") + ",01.01.2026 10:00," +
+                   "file:///tmp/quorvane-office-999999-aBc123;\n"));
+    } else if (blocker == QLatin1String("ourlock")) {
+        holder = m_app->workbooks()->open(p, OpenMode::ForEditing);
+        QVERIFY(holder);
     } else if (blocker == QLatin1String("excellock")) {
         QFile lock(dir + QStringLiteral("/~$book.xlsx"));
         QVERIFY(lock.open(QIODevice::WriteOnly));
@@ -389,8 +411,9 @@ void TestLibreOffice::editingRefused()
     QFile f(p);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/.~lock.book.xlsx#")) ||
-            blocker == QLatin1String("lolock"));
+    // Every lock file of another office stays, and our running office's too.
+    QCOMPARE(QFileInfo::exists(dir + QStringLiteral("/.~lock.book.xlsx#")),
+             QStringList({"lolock", "ourlock", "hostlock"}).contains(blocker));
 }
 
 void TestLibreOffice::ranges_data()
@@ -810,9 +833,12 @@ void TestLibreOffice::stoppedOfficeIsDetected_data()
 void TestLibreOffice::stoppedOfficeIsDetected()
 {
     QFETCH(bool, longCall);
-    const QString p = makeOrFail(QStringLiteral("names.xlsx"), threeSheets());
-    auto wb = m_app->workbooks()->open(p, OpenMode::ReadOnly);
+    // Opened for editing: the office writes a lock file beside it.
+    const QString p = makeOrFail(QStringLiteral("stopped.xls"), threeSheets());
+    const QString lock = path(QStringLiteral(".~lock.stopped.xls#"));
+    auto wb = m_app->workbooks()->open(p, OpenMode::ForEditing);
     QVERIFY(wb);
+    QVERIFY(QFileInfo::exists(lock));
     auto ws = wb->worksheet(1);
     QVERIFY(ws);
     const qint64 pid = m_app->processId();
@@ -833,7 +859,8 @@ void TestLibreOffice::stoppedOfficeIsDetected()
     m_app->setCallLimits({});
     QVERIFY(m_app->restart());
     QVERIFY(!processExists(pid));
-    auto again = m_app->workbooks()->open(p, OpenMode::ReadOnly);
+    QVERIFY(!QFileInfo::exists(lock)); // left by the killed office, removed
+    auto again = m_app->workbooks()->open(p, OpenMode::ForEditing);
     QVERIFY(again);
     QCOMPARE(again->sheetCount(), 3);
 }
@@ -858,6 +885,21 @@ void TestLibreOffice::busyOfficeIsLeftAlone()
     QVERIFY(!m_app->lost());
     QVERIFY2(took > 3000, "the print was too short to outlast the bound");
     QVERIFY(pdfPages(out.filePath(pdfFiles(out.path()).value(0))) > 1000);
+}
+
+void TestLibreOffice::lockFileOfEarlierRunIsRemoved()
+{
+    // What the office of a run that was killed with the program leaves.
+    const QString p = makeOrFail(QStringLiteral("earlier.xls"), threeSheets());
+    QFile lock(path(QStringLiteral(".~lock.earlier.xls#")));
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write("," + ownLockIdentity() +
+               ",01.01.2026 10:00,file:///tmp/quorvane-office-999999-aBc123;\n");
+    lock.close();
+    QVERIFY(editBlocker(p));
+    auto wb = m_app->workbooks()->open(p, OpenMode::ForEditing);
+    QVERIFY(wb);
+    QCOMPARE(wb->sheetCount(), 3);
 }
 
 void TestLibreOffice::quitLeavesNoProcess()

@@ -1,10 +1,35 @@
 #include "engines/libreoffice/libreofficeapplication.h"
 
 #include "engines/libreoffice/libreoffice.h"
+#include "engines/libreoffice/officelocks.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QFileInfo>
 
 namespace engines::lo {
+
+// The workbooks collection the runs hold: every open passes through the
+// application.
+class LibreOfficeApplication::OfficeWorkbooks : public Workbooks
+{
+public:
+    explicit OfficeWorkbooks(LibreOfficeApplication& app) : m_app(app) {}
+    std::unique_ptr<Workbook> open(const QString& nativePath, OpenMode mode,
+                                   Failure* failure = nullptr) override
+    {
+        return m_app.open(nativePath, mode, failure);
+    }
+
+private:
+    LibreOfficeApplication& m_app;
+};
+
+LibreOfficeApplication::LibreOfficeApplication()
+    : m_documents(std::make_unique<LoWorkbooks>(nullptr)),
+      m_workbooks(std::make_unique<OfficeWorkbooks>(*this))
+{}
 
 LibreOfficeApplication::~LibreOfficeApplication()
 {
@@ -16,12 +41,7 @@ void LibreOfficeApplication::start()
     if (m_session)
         return;
     m_session = UnoSession::start(m_limits, m_printTarget);
-    if (m_session) {
-        if (m_workbooks)
-            m_workbooks->setSession(m_session);
-        else
-            m_workbooks = std::make_unique<LoWorkbooks>(m_session);
-    }
+    m_documents->setSession(m_session);
 }
 
 Workbooks* LibreOfficeApplication::workbooks()
@@ -39,8 +59,7 @@ void LibreOfficeApplication::quit()
     if (!m_session)
         return;
     m_session->shutdown();
-    if (m_workbooks)
-        m_workbooks->setSession(nullptr);
+    m_documents->setSession(nullptr);
     m_session.reset();
 }
 
@@ -78,6 +97,20 @@ void LibreOfficeApplication::setCallLimits(const CallLimits& limits)
 qint64 LibreOfficeApplication::processId() const
 {
     return m_session ? m_session->processId() : 0;
+}
+
+std::unique_ptr<Workbook> LibreOfficeApplication::open(const QString& nativePath, OpenMode mode,
+                                                       Failure* failure)
+{
+    if (!m_session)
+        return nullptr;
+    const QString path = QFileInfo(QDir::fromNativeSeparators(nativePath)).absoluteFilePath();
+    // A lock file that an office of an earlier run left behind when it was
+    // killed would refuse the workbook for good.
+    if (mode == OpenMode::ForEditing)
+        removeStaleLockFile(path);
+    m_session->willOpen(path, mode);
+    return m_documents->open(nativePath, mode, failure);
 }
 
 } // namespace engines::lo

@@ -17,10 +17,12 @@ using namespace ::spreadsheet;
 class LibreOfficeApplication : public Application
 {
 public:
-    LibreOfficeApplication() = default;
+    LibreOfficeApplication();
     ~LibreOfficeApplication() override;
 
     void start() override;
+    // Stays the same object for the life of the application, across
+    // restarts of the office.
     Workbooks* workbooks() override;
     double centimetersToPoints(double centimetres) override;
     void quit() override;
@@ -29,8 +31,8 @@ public:
     bool restart() override;
     void setPrintTarget(const PrintTarget& target) override;
 
-    // How long a call may take before the office counts as hung.  Takes
-    // effect at once, also for a running office.
+    // When a call counts as hung.  Takes effect at once, also for a running
+    // office.
     void setCallLimits(const CallLimits& limits);
     // The office's process id, 0 when none runs.
     qint64 processId() const;
@@ -38,10 +40,15 @@ public:
     std::shared_ptr<UnoSession> session() const { return m_session; }
 
 private:
+    class OfficeWorkbooks;
+
+    std::unique_ptr<Workbook> open(const QString& nativePath, OpenMode mode, Failure* failure);
+
     CallLimits m_limits;
     PrintTarget m_printTarget;
     std::shared_ptr<UnoSession> m_session;
-    std::unique_ptr<LoWorkbooks> m_workbooks;
+    std::unique_ptr<LoWorkbooks> m_documents;
+    std::unique_ptr<OfficeWorkbooks> m_workbooks;
 };
 
 } // namespace engines::lo

@@ -1,5 +1,7 @@
 #include "engines/libreoffice/unosession.h"
 
+#include "engines/libreoffice/officelocks.h"
+
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/connection/Connector.hpp>
@@ -20,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include <signal.h>
 #include <unistd.h>
@@ -210,7 +213,6 @@ bool UnoSession::startProcess()
     const QString program = kProgramDir + QStringLiteral("/soffice.bin");
     if (!QFile::exists(program))
         return false;
-    const QString profileUrl = QUrl::fromLocalFile(m_profile->path()).toString(QUrl::FullyEncoded);
     const QStringList args{
         QStringLiteral("--headless"),
         QStringLiteral("--invisible"),
@@ -218,7 +220,7 @@ bool UnoSession::startProcess()
         QStringLiteral("--nodefault"),
         QStringLiteral("--norestore"),
         QStringLiteral("--nolockcheck"),
-        QStringLiteral("-env:UserInstallation=") + profileUrl,
+        QStringLiteral("-env:UserInstallation=") + m_profileUrl,
         QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(m_pipeName),
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -245,6 +247,7 @@ bool UnoSession::launch()
         QDir::tempPath() + QStringLiteral("/quorvane-office-%1-XXXXXX").arg(::getpid()));
     if (!m_profile->isValid())
         return false;
+    m_profileUrl = QUrl::fromLocalFile(m_profile->path()).toString(QUrl::FullyEncoded);
     if (!g_profileSeed.copyTo(m_profile->path())) {
         // Start from an empty profile again; the office fills it.
         QDir(m_profile->path()).removeRecursively();
@@ -352,6 +355,7 @@ void UnoSession::shutdown()
     } catch (...) {
     }
     endProcess();
+    removeLockFiles();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopWatch = true;
@@ -377,6 +381,15 @@ void UnoSession::endProcess()
     }
     // A killed office leaves its pipe's socket behind.
     QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(m_pipeName));
+}
+
+void UnoSession::removeLockFiles()
+{
+    if (m_process.state() != QProcess::NotRunning || m_profileUrl.isEmpty())
+        return;
+    for (const QString& path : std::as_const(m_editedPaths))
+        removeLockFileOf(path, m_profileUrl);
+    m_editedPaths.clear();
 }
 
 void UnoSession::setLimits(const CallLimits& limits)
@@ -409,6 +422,12 @@ void UnoSession::untrackDocument(const Reference<lang::XComponent>& document)
 {
     m_documents.erase(std::remove(m_documents.begin(), m_documents.end(), document),
                       m_documents.end());
+}
+
+void UnoSession::willOpen(const QString& path, OpenMode mode)
+{
+    if (mode == OpenMode::ForEditing)
+        m_editedPaths.insert(path);
 }
 
 bool UnoSession::arm(CallKind kind)

@@ -17,6 +17,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
+#include <QSet>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -88,6 +89,11 @@ public:
     void trackDocument(const css::uno::Reference<css::lang::XComponent>& document);
     void untrackDocument(const css::uno::Reference<css::lang::XComponent>& document);
 
+    // Told before each workbook is opened through this session.  The lock
+    // files of those opened for editing are removed when the office has
+    // ended (killed, or quit with a changed document open).
+    void willOpen(const QString& path, OpenMode mode);
+
     // Runs f() under the watchdog.  Any exception ends in failValue; an office
     // that died or hung marks the session lost.  Calls do not nest: an inner
     // call runs under the outer call's limit.
@@ -135,6 +141,7 @@ private:
     void watch();
     void killHung();
     void endProcess();
+    void removeLockFiles();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -153,7 +160,9 @@ private:
     std::atomic<qint64> m_pid{0};
     SofficeProcess m_process;
     std::unique_ptr<QTemporaryDir> m_profile;
+    QString m_profileUrl;
     QString m_pipeName;
+    QSet<QString> m_editedPaths;
 
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::lang::XComponent> m_bridge;
