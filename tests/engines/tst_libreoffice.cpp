@@ -150,6 +150,8 @@ private slots:
     void stoppedOfficeIsDetected();
     void busyOfficeIsLeftAlone();
     void lockFileOfEarlierRunIsRemoved();
+    void officeIsRecycledBetweenWorkbooks_data();
+    void officeIsRecycledBetweenWorkbooks();
     void quitLeavesNoProcess();
     void unusableWhenNeverStarted();
 
@@ -900,6 +902,57 @@ void TestLibreOffice::lockFileOfEarlierRunIsRemoved()
     auto wb = m_app->workbooks()->open(p, OpenMode::ForEditing);
     QVERIFY(wb);
     QCOMPARE(wb->sheetCount(), 3);
+}
+
+void TestLibreOffice::officeIsRecycledBetweenWorkbooks_data()
+{
+    QTest::addColumn<int>("workbooks");
+    QTest::addColumn<qint64>("memoryKiB");
+    QTest::newRow("after two workbooks") << 2 << qint64(0);
+    QTest::newRow("past its memory bound") << 0 << qint64(1);
+}
+
+void TestLibreOffice::officeIsRecycledBetweenWorkbooks()
+{
+    QFETCH(int, workbooks);
+    QFETCH(qint64, memoryKiB);
+    const QString p = makeOrFail(QStringLiteral("names.xls"), threeSheets());
+    QTemporaryDir out;
+    LibreOfficeApplication app;
+    app.setRecycleLimits({memoryKiB, 0, workbooks});
+    app.setPrintTarget({PrintTarget::PdfDirectory, out.path()});
+    app.start();
+    Workbooks* books = app.workbooks();
+    QVERIFY(books);
+    QList<qint64> offices{app.processId()};
+    const auto noteOffice = [&] {
+        if (offices.last() != app.processId())
+            offices << app.processId();
+    };
+    {
+        auto first = books->open(p, OpenMode::ReadOnly);
+        noteOffice();
+        // Never while a workbook is open.
+        auto second = books->open(p, OpenMode::ForEditing);
+        auto third = books->open(p, OpenMode::ReadOnly);
+        QVERIFY(first && second && third);
+        QCOMPARE(app.processId(), offices.last());
+    }
+    for (int i = 0; i < 4; ++i) {
+        auto wb = books->open(p, i % 2 ? OpenMode::ForEditing : OpenMode::ReadOnly);
+        QVERIFY(wb);
+        QCOMPARE(wb->sheetCount(), 3);
+        QCOMPARE(wb->worksheet(3)->printOut().outcome, PrintResult::Printed);
+        noteOffice();
+    }
+    QCOMPARE(app.workbooks(), books);
+    QVERIFY(!app.lost());
+    QCOMPARE(app.recycleCount(), offices.size() - 1);
+    QVERIFY(offices.size() >= 3);
+    for (int i = 0; i + 1 < offices.size(); ++i)
+        QVERIFY(!processExists(offices[i]));
+    QCOMPARE(pdfFiles(out.path()).size(), 4); // the print target went over to each office
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral(".~lock.names.xls#"))));
 }
 
 void TestLibreOffice::quitLeavesNoProcess()

@@ -6,12 +6,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <QFileInfo>
+#include <algorithm>
 
 namespace engines::lo {
 
 // The workbooks collection the runs hold: every open passes through the
-// application.
+// application, which may put a fresh office in place first.
 class LibreOfficeApplication::OfficeWorkbooks : public Workbooks
 {
 public:
@@ -42,6 +42,7 @@ void LibreOfficeApplication::start()
         return;
     m_session = UnoSession::start(m_limits, m_printTarget);
     m_documents->setSession(m_session);
+    m_recycleHeld = false;
 }
 
 Workbooks* LibreOfficeApplication::workbooks()
@@ -54,11 +55,17 @@ double LibreOfficeApplication::centimetersToPoints(double centimetres)
     return centimetres / 2.54 * 72.0;
 }
 
+void LibreOfficeApplication::endSession()
+{
+    m_session->shutdown();
+    m_peakMemoryKiB = std::max(m_peakMemoryKiB, m_session->peakMemoryKiB());
+}
+
 void LibreOfficeApplication::quit()
 {
     if (!m_session)
         return;
-    m_session->shutdown();
+    endSession();
     m_documents->setSession(nullptr);
     m_session.reset();
 }
@@ -99,6 +106,13 @@ qint64 LibreOfficeApplication::processId() const
     return m_session ? m_session->processId() : 0;
 }
 
+qint64 LibreOfficeApplication::peakMemoryKiB() const
+{
+    if (!m_session || !m_session->usable())
+        return m_peakMemoryKiB;
+    return std::max(m_peakMemoryKiB, m_session->memory().peakKiB);
+}
+
 std::unique_ptr<Workbook> LibreOfficeApplication::open(const QString& nativePath, OpenMode mode,
                                                        Failure* failure)
 {
@@ -109,8 +123,37 @@ std::unique_ptr<Workbook> LibreOfficeApplication::open(const QString& nativePath
     // killed would refuse the workbook for good.
     if (mode == OpenMode::ForEditing)
         removeStaleLockFile(path);
+    recycleIfDue();
     m_session->willOpen(path, mode);
     return m_documents->open(nativePath, mode, failure);
+}
+
+void LibreOfficeApplication::recycleIfDue()
+{
+    // A lost office is the run's to restart; one with a workbook open is
+    // still in use.
+    if (m_recycleHeld || !m_session->usable() || m_session->openDocumentCount() > 0)
+        return;
+    bool due = m_recycle.workbooks > 0 && m_session->workbooksOpened() >= m_recycle.workbooks;
+    if (!due && m_recycle.memoryKiB > 0) {
+        const qint64 now = m_session->memory().currentKiB;
+        const qint64 bound =
+            std::max(m_recycle.memoryKiB, m_recycle.startMultiple * m_session->startMemoryKiB());
+        due = now > bound;
+    }
+    if (!due)
+        return;
+    // The fresh office is started before the old one ends: when it cannot
+    // be started, the run goes on with the old one as if nothing happened.
+    std::shared_ptr<UnoSession> fresh = UnoSession::start(m_limits, m_printTarget);
+    if (!fresh) {
+        m_recycleHeld = true;
+        return;
+    }
+    endSession();
+    m_session = std::move(fresh);
+    m_documents->setSession(m_session);
+    ++m_recycles;
 }
 
 } // namespace engines::lo

@@ -120,6 +120,29 @@ ProcessActivity processActivity(qint64 pid)
     return activity;
 }
 
+ProcessMemory processMemory(qint64 pid)
+{
+    ProcessMemory memory;
+    if (pid <= 0)
+        return memory;
+    const QByteArray status = readProcFile(QStringLiteral("/proc/%1/status").arg(pid));
+    qint64 resident = -1, swapped = 0;
+    for (const QByteArray& line : status.split('\n')) {
+        const auto value = [&](const char* key) {
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+        };
+        if (line.startsWith("VmRSS:"))
+            resident = value("VmRSS:");
+        else if (line.startsWith("VmSwap:"))
+            swapped = value("VmSwap:");
+        else if (line.startsWith("VmHWM:"))
+            memory.peakKiB = value("VmHWM:");
+    }
+    if (resident >= 0)
+        memory.currentKiB = resident + swapped;
+    return memory;
+}
+
 SofficeProcess::SofficeProcess() : m_parentPid(::getpid())
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)

@@ -51,4 +51,15 @@ struct ProcessActivity
 // The activity of a running process; both figures -1 when it cannot be read.
 ProcessActivity processActivity(qint64 pid);
 
+// Memory of a process in KiB: what it holds now (resident plus swapped out,
+// so that a growing office is seen also when the system swaps it out) and
+// its peak resident size.  -1 when unknown.
+struct ProcessMemory
+{
+    qint64 currentKiB = -1;
+    qint64 peakKiB = -1;
+};
+
+ProcessMemory processMemory(qint64 pid);
+
 } // namespace engines::lo

@@ -314,7 +314,10 @@ bool UnoSession::launch()
     } catch (...) {
         return false;
     }
-    return m_desktop.is() && !lost();
+    if (!m_desktop.is() || lost())
+        return false;
+    m_startMemoryKiB = memory().currentKiB;
+    return true;
 }
 
 void UnoSession::shutdown()
@@ -322,6 +325,8 @@ void UnoSession::shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    if (m_pid != 0)
+        memory();
     if (m_desktop.is() && !lost()) {
         Armed armed(*this, CallKind::Short);
         try {
@@ -426,8 +431,16 @@ void UnoSession::untrackDocument(const Reference<lang::XComponent>& document)
 
 void UnoSession::willOpen(const QString& path, OpenMode mode)
 {
+    ++m_workbooksOpened;
     if (mode == OpenMode::ForEditing)
         m_editedPaths.insert(path);
+}
+
+ProcessMemory UnoSession::memory()
+{
+    const ProcessMemory now = processMemory(m_pid.load());
+    m_peakMemoryKiB = std::max(m_peakMemoryKiB, now.peakKiB);
+    return now;
 }
 
 bool UnoSession::arm(CallKind kind)

@@ -88,11 +88,20 @@ public:
     // Documents loaded through this session; shutdown() closes those still open.
     void trackDocument(const css::uno::Reference<css::lang::XComponent>& document);
     void untrackDocument(const css::uno::Reference<css::lang::XComponent>& document);
+    int openDocumentCount() const { return int(m_documents.size()); }
 
     // Told before each workbook is opened through this session.  The lock
     // files of those opened for editing are removed when the office has
     // ended (killed, or quit with a changed document open).
     void willOpen(const QString& path, OpenMode mode);
+    int workbooksOpened() const { return m_workbooksOpened; }
+
+    // This office's memory now; also kept for peakMemoryKiB().
+    ProcessMemory memory();
+    // Its memory once started, before any workbook.
+    qint64 startMemoryKiB() const { return m_startMemoryKiB; }
+    // The highest peak resident size seen by memory() or at shutdown.
+    qint64 peakMemoryKiB() const { return m_peakMemoryKiB; }
 
     // Runs f() under the watchdog.  Any exception ends in failValue; an office
     // that died or hung marks the session lost.  Calls do not nest: an inner
@@ -163,6 +172,9 @@ private:
     QString m_profileUrl;
     QString m_pipeName;
     QSet<QString> m_editedPaths;
+    int m_workbooksOpened = 0;
+    qint64 m_startMemoryKiB = -1;
+    qint64 m_peakMemoryKiB = -1;
 
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::lang::XComponent> m_bridge;
