@@ -8,9 +8,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools
     qtbase5-dev qtbase5-dev-tools
     libreoffice-calc libreoffice-core libreoffice-dev
-    libzip-dev zipcmp unzip libgsf-bin
+    libzip-dev zipcmp unzip libgsf-bin libuchardet-dev libcups2-dev
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
-    xvfb xauth fonts-wqy-microhei xdg-utils
+    xvfb xauth fonts-wqy-microhei xdg-utils python3-openpyxl
     dpkg-dev help2man bash-completion debootstrap debian-archive-keyring
     g++-mingw-w64-x86-64-posix # the Windows build's syntax check (ctest -L windows)
 )

@@ -33,6 +33,7 @@
 #ifdef QUORVANE_FILE_ENGINES
 #include "engines/biff/biffworkbook.h"
 #include "engines/ooxml/ooxmlworkbook.h"
+#include "engines/ooxml/workbookfile.h"
 #include "platform/editblocker.h"
 
 #include <QFileInfo>
@@ -88,21 +89,17 @@ public:
     {
         const Engine engine = engineFor(nativePath, mode);
 #ifdef QUORVANE_FILE_ENGINES
-        if (engine != Engine::Office && mode == OpenMode::ForEditing) {
+        // A workbook another program holds, or one that cannot be written, is
+        // refused before it is read; a dry run gives the same verdict.
+        if (engine != Engine::Office && mode != OpenMode::ReadOnly) {
             if (const EditBlock block = editBlocker(nativePath)) {
-                setFailure(failure,
-                           block.kind == EditBlock::LockedByOther ? FailureKind::LockedByOther
-                                                                  : FailureKind::ReadOnly,
-                           block.detail);
+                if (failure)
+                    *failure = ooxml::editFailure(block);
                 return nullptr;
             }
         }
-        if (engine == Engine::OoxmlPackage) {
-            auto book = ooxml::openWorkbookForEditing(nativePath);
-            if (!book)
-                setFailure(failure, FailureKind::NotOpened);
-            return book;
-        }
+        if (engine == Engine::OoxmlPackage)
+            return ooxml::openWorkbookForEditing(nativePath, failure);
         if (engine == Engine::BiffFile) {
             Failure why;
             auto book = biff::openWorkbookForEditing(nativePath, &why);

@@ -2,6 +2,7 @@
 // it (its lock file lies beside it) and not without permission to replace it.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 struct EditBlock
@@ -9,6 +10,8 @@ struct EditBlock
     enum Kind { None, LockedByOther, NotWritable };
     Kind kind = None;
     QString detail; // English, for messages: what was found
+    // LockedByOther: the user the lock file names, when it names one.
+    QString holder;
 
     explicit operator bool() const { return kind != None; }
 };
@@ -18,3 +21,11 @@ struct EditBlock
 // it, no write permission on the file, or none on its folder (the file is
 // replaced by a new one on saving).
 EditBlock editBlocker(const QString& path);
+
+// The user named in the contents of a lock file, or an empty string.
+// LibreOffice writes "full name,system user,host,time,profile;" (',', ';'
+// and '\' escaped with '\') in UTF-8; Excel writes a length byte and the user
+// name in the system code page, padded to 54 bytes, then a 16-bit length and
+// the name again in UTF-16LE.
+QString libreOfficeLockHolder(const QByteArray& contents);
+QString excelOwnerFileHolder(const QByteArray& contents);

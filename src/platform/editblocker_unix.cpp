@@ -32,6 +32,13 @@ bool hasWriteBit(const QString& path)
     return bit && ::access(QFile::encodeName(path).constData(), W_OK) == 0;
 }
 
+// The start of a lock file; empty when it cannot be read.
+QByteArray head(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+}
+
 } // namespace
 
 EditBlock editBlocker(const QString& path)
@@ -39,13 +46,17 @@ EditBlock editBlocker(const QString& path)
     const QFileInfo info(path);
     const QString dir = info.absolutePath();
     const QString name = info.fileName();
-    if (QFileInfo::exists(dir + QStringLiteral("/.~lock.") + name + QLatin1Char('#')))
-        return {EditBlock::LockedByOther, QStringLiteral("LibreOffice lock file present")};
-    if (QFileInfo::exists(dir + QStringLiteral("/~$") + name))
-        return {EditBlock::LockedByOther, QStringLiteral("spreadsheet lock file present")};
+    const QString officeLock = dir + QStringLiteral("/.~lock.") + name + QLatin1Char('#');
+    if (QFileInfo::exists(officeLock))
+        return {EditBlock::LockedByOther, QStringLiteral("LibreOffice lock file present"),
+                libreOfficeLockHolder(head(officeLock))};
+    const QString ownerFile = dir + QStringLiteral("/~$") + name;
+    if (QFileInfo::exists(ownerFile))
+        return {EditBlock::LockedByOther, QStringLiteral("spreadsheet lock file present"),
+                excelOwnerFileHolder(head(ownerFile))};
     if (!hasWriteBit(path))
-        return {EditBlock::NotWritable, QStringLiteral("file not writable")};
+        return {EditBlock::NotWritable, QStringLiteral("file not writable"), {}};
     if (!hasWriteBit(dir))
-        return {EditBlock::NotWritable, QStringLiteral("folder not writable")};
+        return {EditBlock::NotWritable, QStringLiteral("folder not writable"), {}};
     return {};
 }

@@ -1,5 +1,6 @@
 #include "platform/editblocker.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 EditBlock editBlocker(const QString& path)
@@ -7,9 +8,14 @@ EditBlock editBlocker(const QString& path)
     const QFileInfo info(path);
     const QString dir = info.absolutePath();
     const QString name = info.fileName();
-    if (QFileInfo::exists(dir + QStringLiteral("/~$") + name))
-        return {EditBlock::LockedByOther, QStringLiteral("spreadsheet lock file present")};
+    QFile ownerFile(dir + QStringLiteral("/~$") + name);
+    if (ownerFile.exists()) {
+        const QByteArray contents =
+            ownerFile.open(QIODevice::ReadOnly) ? ownerFile.read(4096) : QByteArray();
+        return {EditBlock::LockedByOther, QStringLiteral("spreadsheet lock file present"),
+                excelOwnerFileHolder(contents)};
+    }
     if (!info.isWritable())
-        return {EditBlock::NotWritable, QStringLiteral("file not writable")};
+        return {EditBlock::NotWritable, QStringLiteral("file not writable"), {}};
     return {};
 }

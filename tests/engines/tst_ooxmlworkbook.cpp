@@ -16,6 +16,8 @@
 
 using namespace spreadsheet;
 
+Q_DECLARE_METATYPE(spreadsheet::FailureKind)
+
 namespace {
 
 const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -151,6 +153,17 @@ QString attributesOf(const QByteArray& xml, const QString& element)
         pairs << a.captured(1) + QLatin1Char('=') + a.captured(2);
     }
     return pairs.join(QLatin1Char(' '));
+}
+
+// "left=0.5 right=0.7 ... orientation=1 paper=9" of page setup values.
+QString valuesText(const PageSetupValues& v)
+{
+    auto n = [](const std::optional<double>& x) { return x ? QString::number(*x) : QString("?"); };
+    return QStringLiteral("left=%1 right=%2 top=%3 bottom=%4 header=%5 footer=%6 orientation=%7 "
+                          "paper=%8")
+        .arg(n(v.left), n(v.right), n(v.top), n(v.bottom), n(v.header), n(v.footer))
+        .arg(v.orientation.value_or(0))
+        .arg(v.paperSize.value_or(0));
 }
 
 } // namespace
@@ -387,21 +400,26 @@ void TestOoxmlWorkbook::generatedWorkbook()
 void TestOoxmlWorkbook::unopenable_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("missing file") << "missing";
-    QTest::newRow("zero bytes") << "empty";
-    QTest::newRow("random bytes") << "random";
-    QTest::newRow("text") << "text";
-    QTest::newRow("truncated package") << "truncated";
-    QTest::newRow("encrypted (compound file)") << "encrypted";
-    QTest::newRow("zip without workbook part") << "noworkbook";
-    QTest::newRow("word processing document") << "docx";
-    QTest::newRow("workbook part not XML") << "badxml";
-    QTest::newRow("folder") << "folder";
+    QTest::addColumn<FailureKind>("reason");
+    QTest::newRow("missing file") << "missing" << FailureKind::NotFound;
+    QTest::newRow("zero bytes") << "empty" << FailureKind::Damaged;
+    QTest::newRow("random bytes") << "random" << FailureKind::Damaged;
+    QTest::newRow("text") << "text" << FailureKind::Damaged;
+    QTest::newRow("truncated package") << "truncated" << FailureKind::Damaged;
+    QTest::newRow("encrypted (compound file)") << "encrypted" << FailureKind::PasswordProtected;
+    QTest::newRow("compound file of another kind") << "ole" << FailureKind::Damaged;
+    QTest::newRow("zip without workbook part") << "noworkbook" << FailureKind::Damaged;
+    QTest::newRow("word processing document") << "docx" << FailureKind::Damaged;
+    QTest::newRow("workbook part not XML") << "badxml" << FailureKind::Damaged;
+    QTest::newRow("folder") << "folder" << FailureKind::NotOpened;
+    QTest::newRow("owner file of another user") << "locked" << FailureKind::LockedByOther;
+    QTest::newRow("read-only file") << "readonly" << FailureKind::ReadOnly;
 }
 
 void TestOoxmlWorkbook::unopenable()
 {
     QFETCH(QString, kind);
+    QFETCH(FailureKind, reason);
     const QString p = path(QStringLiteral("bad-%1.xlsx").arg(kind));
     const QByteArray rootRels =
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
@@ -422,7 +440,19 @@ void TestOoxmlWorkbook::unopenable()
         bytes = fileBytes(good);
         bytes.chop(40);
     } else if (kind == QLatin1String("encrypted")) {
-        bytes = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(4088, '\0');
+        QVERIFY(workbookgen::writeCompoundFile(
+            p, {{"EncryptionInfo", QByteArray(200, '\1')}, {"EncryptedPackage", "\2\3"}}));
+    } else if (kind == QLatin1String("ole")) {
+        QVERIFY(workbookgen::writeCompoundFile(p, {{"WordDocument", "\1"}}));
+    } else if (kind == QLatin1String("locked") || kind == QLatin1String("readonly")) {
+        QVERIFY(writePackage(p, {{"S", 'w', ""}}));
+        if (kind == QLatin1String("readonly")) {
+            QVERIFY(QFile::setPermissions(p, QFile::ReadOwner | QFile::ReadGroup));
+        } else {
+            QFile lock(path(QStringLiteral("~$bad-locked.xlsx")));
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write(workbookgen::excelOwnerFile("Zhang", QString::fromUtf8("张三")));
+        }
     } else if (kind == QLatin1String("noworkbook")) {
         QVERIFY(writeZip(p, {{"[Content_Types].xml", "<Types/>"}, {"readme.txt", "hello"}}));
     } else if (kind == QLatin1String("docx")) {
@@ -448,7 +478,11 @@ void TestOoxmlWorkbook::unopenable()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QVERIFY(!ooxml::openWorkbookForEditing(p));
+    Failure failure;
+    QVERIFY(!ooxml::openWorkbookForEditing(p, &failure));
+    QCOMPARE(failure.kind, reason);
+    if (kind == QLatin1String("locked"))
+        QCOMPARE(failure.detail, QString::fromUtf8("张三"));
 }
 
 void TestOoxmlWorkbook::savesPageSetup_data()
@@ -500,6 +534,7 @@ void TestOoxmlWorkbook::savesPageSetup()
                              {"Two", 'w', "<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>"}}));
     const QByteArray before = fileBytes(p);
     const QByteArray oneBefore = readEntry(p, "xl/worksheets/sheet1.xml");
+    QString sessionValues;
 
     auto wb = ooxml::openWorkbookForEditing(p);
     QVERIFY(wb);
@@ -538,6 +573,7 @@ void TestOoxmlWorkbook::savesPageSetup()
                 ok = ps->setPaperSize(value.toInt());
             QCOMPARE(ok, accepted[i]);
         }
+        sessionValues = valuesText(ps->current());
     }
     QVERIFY(wb->save());
     wb->close();
@@ -558,6 +594,16 @@ void TestOoxmlWorkbook::savesPageSetup()
     auto again = ooxml::openWorkbookForEditing(p);
     QVERIFY(again);
     QCOMPARE(again->sheetCount(), 3);
+    // What the part now holds is what the sheet reports, in this session and
+    // the next (Excel's portrait and Letter where the part says nothing).
+    const QString paper =
+        QRegularExpression(QStringLiteral("paperSize=\"(\\d+)\"")).match(pageSetup).captured(1);
+    const QString expected =
+        margins + QStringLiteral(" orientation=%1 paper=%2")
+                      .arg(pageSetup.contains(QLatin1String("landscape")) ? 2 : 1)
+                      .arg(paper.isEmpty() ? QStringLiteral("1") : paper);
+    QCOMPARE(valuesText(again->worksheet(3)->pageSetup()->current()), expected);
+    QCOMPARE(sessionValues, expected);
     QCOMPARE(again->worksheet(3)->cell(1, 1)->valueText(), QStringLiteral("2"));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QtEndian>
 
 #include <zip.h>
 
@@ -190,6 +191,96 @@ bool writeCsv(const QString& path, const QList<QStringList>& rows)
     for (const QStringList& row : rows)
         data += row.join(QLatin1Char(',')).toUtf8() + "\r\n";
     return file.write(data) == data.size();
+}
+
+namespace {
+
+void putU16(QByteArray& data, int at, quint16 value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+
+void putU32(QByteArray& data, int at, quint32 value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+
+} // namespace
+
+bool writeCompoundFile(const QString& path, const QList<QPair<QString, QByteArray>>& streams)
+{
+    if (streams.size() > 3)
+        return false;
+    const quint32 endOfChain = 0xFFFFFFFE, freeSector = 0xFFFFFFFF, noStream = 0xFFFFFFFF;
+    // Header, one allocation-table sector (0), one directory sector (1), then
+    // the streams' sectors.
+    QByteArray header(512, '\0');
+    header.replace(0, 8, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    putU16(header, 0x18, 0x003E);
+    putU16(header, 0x1A, 0x0003);
+    putU16(header, 0x1C, 0xFFFE);
+    putU16(header, 0x1E, 9);
+    putU16(header, 0x20, 6);
+    putU32(header, 0x2C, 1);
+    putU32(header, 0x30, 1);
+    putU32(header, 0x38, 4096);
+    putU32(header, 0x3C, endOfChain);
+    putU32(header, 0x44, endOfChain);
+    for (int i = 0; i < 109; ++i)
+        putU32(header, 0x4C + 4 * i, i == 0 ? 0 : freeSector);
+    QByteArray fat(512, '\xFF');
+    putU32(fat, 0, 0xFFFFFFFD);
+    putU32(fat, 4, endOfChain);
+    QByteArray directory(512, '\0');
+    QByteArray data;
+    auto entry = [&](int index, const QString& name, int type, quint32 start, quint32 size) {
+        const int at = index * 128;
+        for (int k = 0; k < name.size() && k < 31; ++k)
+            putU16(directory, at + 2 * k, name.at(k).unicode());
+        putU16(directory, at + 0x40, quint16(2 * (qMin(int(name.size()), 31) + 1)));
+        directory[at + 0x42] = char(type);
+        directory[at + 0x43] = 1; // black
+        putU32(directory, at + 0x44, noStream);
+        putU32(directory, at + 0x48, index > 0 && index < streams.size() ? index + 1 : noStream);
+        putU32(directory, at + 0x4C, index == 0 && !streams.isEmpty() ? 1 : noStream);
+        putU32(directory, at + 0x74, start);
+        putU32(directory, at + 0x78, size);
+    };
+    entry(0, QStringLiteral("Root Entry"), 5, endOfChain, 0);
+    quint32 sector = 2;
+    for (int i = 0; i < streams.size(); ++i) {
+        QByteArray bytes = streams[i].second;
+        if (bytes.size() < 4096)
+            bytes.append(QByteArray(4096 - bytes.size(), '\0'));
+        bytes.append(QByteArray((512 - bytes.size() % 512) % 512, '\0'));
+        const quint32 sectors = quint32(bytes.size() / 512);
+        if (sector + sectors > 128)
+            return false;
+        entry(i + 1, streams[i].first, 2, sector, quint32(bytes.size()));
+        for (quint32 k = 0; k < sectors; ++k)
+            putU32(fat, int(4 * (sector + k)), k + 1 == sectors ? endOfChain : sector + k + 1);
+        sector += sectors;
+        data += bytes;
+    }
+    for (int i = streams.size() + 1; i < 4; ++i) {
+        putU32(directory, i * 128 + 0x44, noStream);
+        putU32(directory, i * 128 + 0x48, noStream);
+        putU32(directory, i * 128 + 0x4C, noStream);
+    }
+    QFile file(path);
+    const QByteArray all = header + fat + directory + data;
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(all) == all.size();
+}
+
+QByteArray excelOwnerFile(const QByteArray& ansiName, const QString& name)
+{
+    QByteArray bytes(165, ' ');
+    bytes[0] = char(ansiName.size());
+    bytes.replace(1, int(ansiName.size()), ansiName);
+    putU16(bytes, 54, quint16(name.size()));
+    for (int k = 0; k < name.size(); ++k)
+        putU16(bytes, 56 + 2 * k, name.at(k).unicode());
+    return bytes;
 }
 
 } // namespace workbookgen

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -26,5 +27,16 @@ bool writeXlsx(const QString& path, const QList<Sheet>& sheets);
 
 // Writes a UTF-8 CSV file with the rows of one sheet.
 bool writeCsv(const QString& path, const QList<QStringList>& rows);
+
+// Writes an OLE compound file holding up to three streams (each padded to
+// 4096 bytes), as password-encrypted .xlsx files are ("EncryptionInfo",
+// "EncryptedPackage").  Stream names must be in the format's order: shorter
+// first.
+bool writeCompoundFile(const QString& path, const QList<QPair<QString, QByteArray>>& streams);
+
+// The owner file Excel leaves beside a workbook it has open ("~$NAME"): the
+// user name in the system code page after a length byte, padded to 54 bytes,
+// then its length and the name again in UTF-16LE.
+QByteArray excelOwnerFile(const QByteArray& ansiName, const QString& name);
 
 } // namespace workbookgen

@@ -3,6 +3,8 @@
 #include "engines/ooxml/ooxmlpagesetup.h"
 #include "engines/ooxml/package.h"
 #include "engines/ooxml/sheetpart.h"
+#include "engines/ooxml/workbookfile.h"
+#include "platform/editblocker.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <QXmlStreamReader>
 
 #include <climits>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -167,6 +170,9 @@ struct SheetCells
 {
     int firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0; // 0: no cells
     QHash<quint64, CellValue> values; // cells with a value, by cellKey()
+    // The part's <pageMargins> and <pageSetup>, Excel's defaults for what
+    // they leave out.
+    PageSetupValues pageSetup;
 
     void include(int row, int column)
     {
@@ -237,6 +243,54 @@ bool readCell(QXmlStreamReader& reader, int row, int* column, SheetCells* cells)
     return !reader.hasError();
 }
 
+// Reads <pageMargins> or <pageSetup> into setup, the reader on its start
+// element.  A value that is not a number is left as it was.
+void readPageSetupElement(QXmlStreamReader& reader, PageSetupValues* setup)
+{
+    const QXmlStreamAttributes attributes = reader.attributes();
+    auto number = [&](const char* name, std::optional<double>* value) {
+        bool ok = false;
+        const double v = attributes.value(QLatin1String(name)).toString().toDouble(&ok);
+        if (ok && std::isfinite(v) && v >= 0)
+            *value = v;
+    };
+    if (reader.name() == QLatin1String("pageMargins")) {
+        number("left", &setup->left);
+        number("right", &setup->right);
+        number("top", &setup->top);
+        number("bottom", &setup->bottom);
+        number("header", &setup->header);
+        number("footer", &setup->footer);
+    } else {
+        const auto orientation = attributes.value(QLatin1String("orientation"));
+        if (orientation == QLatin1String("landscape"))
+            setup->orientation = OrientationLandscape;
+        else if (orientation == QLatin1String("portrait"))
+            setup->orientation = OrientationPortrait;
+        int paper = 0;
+        if (parseNumber(attributes.value(QLatin1String("paperSize")), 1000, &paper) && paper > 0)
+            setup->paperSize = paper;
+    }
+    reader.skipCurrentElement();
+}
+
+// Excel's values for what a sheet part does not say: the margins of a new
+// sheet, portrait, and the schema's paper code 1 (Letter).
+PageSetupValues withExcelDefaults(PageSetupValues setup)
+{
+    std::optional<double>* margins[6] = {&setup.left,   &setup.right,  &setup.top,
+                                         &setup.bottom, &setup.header, &setup.footer};
+    for (int i = 0; i < 6; ++i) {
+        if (!*margins[i])
+            *margins[i] = kDefaultMargins[i];
+    }
+    if (!setup.orientation)
+        setup.orientation = OrientationPortrait;
+    if (!setup.paperSize)
+        setup.paperSize = 1;
+    return setup;
+}
+
 // Reads the cells of a worksheet part.  False when the part is not a
 // well-formed SpreadsheetML <worksheet> as far as its <sheetData> goes.
 bool parseWorksheet(const QByteArray& xml, SheetCells* cells)
@@ -246,6 +300,11 @@ bool parseWorksheet(const QByteArray& xml, SheetCells* cells)
         !isMainNamespace(reader.namespaceUri()))
         return false;
     while (reader.readNextStartElement()) {
+        if (reader.name() == QLatin1String("pageMargins") ||
+            reader.name() == QLatin1String("pageSetup")) {
+            readPageSetupElement(reader, &cells->pageSetup);
+            continue;
+        }
         if (reader.name() != QLatin1String("sheetData")) {
             reader.skipCurrentElement();
             continue;
@@ -274,8 +333,6 @@ bool parseWorksheet(const QByteArray& xml, SheetCells* cells)
                     return false;
             }
         }
-        // Nothing after <sheetData> matters here.
-        return !reader.hasError();
     }
     return !reader.hasError();
 }
@@ -423,10 +480,30 @@ public:
     {
         return record(&SheetPageSetup::orientation, orientation);
     }
-    // What this session set; the package itself is not read for it.
+    // What the sheet part holds, with what this session set over it.
     PageSetupValues current() override
     {
-        return m_state->closed ? PageSetupValues() : m_state->changes.value(m_name);
+        if (m_state->closed)
+            return PageSetupValues();
+        PageSetupValues values;
+        for (const SheetInfo& sheet : std::as_const(m_state->sheets)) {
+            if (sheet.name == m_name && sheet.readable) {
+                values = withExcelDefaults(sheet.cells.pageSetup);
+                break;
+            }
+        }
+        const PageSetupValues set = m_state->changes.value(m_name);
+        for (auto member :
+             {&PageSetupValues::left, &PageSetupValues::right, &PageSetupValues::top,
+              &PageSetupValues::bottom, &PageSetupValues::header, &PageSetupValues::footer}) {
+            if (set.*member)
+                values.*member = set.*member;
+        }
+        if (set.orientation)
+            values.orientation = set.orientation;
+        if (set.paperSize)
+            values.paperSize = set.paperSize;
+        return values;
     }
 
 private:
@@ -533,10 +610,17 @@ public:
         return std::make_unique<DirectWorksheet>(m_state, index - 1, sheet->name);
     }
 
-    bool save(Failure* = nullptr) override
+    bool save(Failure* failure = nullptr) override
     {
-        if (m_state->closed || m_state->damaged)
+        auto failed = [&](FailureKind kind, const QString& detail) {
+            if (failure)
+                *failure = Failure{kind, detail};
             return false;
+        };
+        if (m_state->closed)
+            return failed(FailureKind::SaveFailed, QStringLiteral("workbook closed"));
+        if (m_state->damaged)
+            return failed(FailureKind::Damaged, QStringLiteral("a worksheet part cannot be read"));
         QMap<QString, SheetPageSetup> changes;
         for (auto it = m_state->changes.cbegin(); it != m_state->changes.cend(); ++it) {
             if (!it.value().isEmpty())
@@ -546,8 +630,11 @@ public:
             return true;
         // The file is replaced by a new one: let go of the old one first.
         m_state->archive.reset();
-        if (!applyPageSetup(m_state->path, changes))
-            return false;
+        if (const EditBlock block = editBlocker(m_state->path))
+            return failed(editFailure(block).kind, editFailure(block).detail);
+        QString error;
+        if (!applyPageSetup(m_state->path, changes, &error))
+            return failed(FailureKind::SaveFailed, error);
         m_state->changes.clear();
         return true;
     }
@@ -560,16 +647,23 @@ private:
 
 } // namespace
 
-std::unique_ptr<Workbook> openWorkbookForEditing(const QString& path)
+std::unique_ptr<Workbook> openWorkbookForEditing(const QString& path, Failure* failure)
 {
     auto state = std::make_shared<BookState>();
     state->path = QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath();
+    auto failed = [&](const Failure& why) {
+        if (failure)
+            *failure = why;
+        return nullptr;
+    };
+    if (!QFileInfo::exists(state->path))
+        return failed({FailureKind::NotFound, {}});
+    if (const EditBlock block = editBlocker(state->path))
+        return failed(editFailure(block));
     zip_t* z = state->zip();
-    if (!z)
-        return nullptr;
     WorkbookStructure book;
-    if (!readWorkbookStructure(z, &book, nullptr))
-        return nullptr;
+    if (!z || !readWorkbookStructure(z, &book, nullptr))
+        return failed(unopenedReason(inspectWorkbookFile(state->path)));
     state->sheets.reserve(book.sheets.size());
     for (const SheetEntry& entry : std::as_const(book.sheets)) {
         SheetInfo sheet;

@@ -16,9 +16,11 @@
 
 namespace ooxml {
 
-// Opens the package at path (native or '/' separators).  Null when it is not a
-// readable zip package with a SpreadsheetML workbook part (corrupt,
-// encrypted, empty, another kind of file).
+// Opens the package at path (native or '/' separators) for changing its page
+// setup.  Null when it is not a readable zip package with a SpreadsheetML
+// workbook part (corrupt, encrypted, empty, another kind of file), or when it
+// may not be edited (another program holds it, no permission to replace it);
+// *failure (when given) then says why.
 //
 // What the workbook answers:
 // - sheetCount(): every <sheet> of the workbook part, chart sheets included;
@@ -31,10 +33,13 @@ namespace ooxml {
 //   as text, booleans as "TRUE"/"FALSE", numbers, dates and errors as the
 //   text of <v>, without number formats applied; empty for a missing cell;
 // - pageSetup(): records the values (margins in points, kept in inches as
-//   Excel stores them); save() writes them, true without touching the file
-//   when nothing was set; false without writing anything once a worksheet
-//   part turned out unreadable (the workbook is damaged, as Excel would say
-//   when opening it); close() never writes.
-std::unique_ptr<spreadsheet::Workbook> openWorkbookForEditing(const QString& path);
+//   Excel stores them); current() gives the sheet part's values, Excel's
+//   defaults where it has none, with those set in this session over them;
+//   save() writes them, true without touching the file when nothing was set;
+//   false without writing anything once a worksheet part turned out
+//   unreadable (the workbook is damaged, as Excel would say when opening it),
+//   and false with the reason when writing fails; close() never writes.
+std::unique_ptr<spreadsheet::Workbook>
+openWorkbookForEditing(const QString& path, spreadsheet::Failure* failure = nullptr);
 
 } // namespace ooxml
