@@ -6,6 +6,8 @@
 #include "workbookfactory.h"
 #include "workbookgen.h"
 
+#include <rtl/textenc.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -30,6 +32,7 @@ using engines::lo::LibreOfficeApplication;
 using testsupport::SheetSpec;
 
 using CellList = QList<QPair<QString, QString>>;
+Q_DECLARE_METATYPE(spreadsheet::FailureKind)
 
 namespace {
 
@@ -125,6 +128,8 @@ private slots:
     void usedRangeAndCells();
     void csvTextsAsWritten_data();
     void csvTextsAsWritten();
+    void csvColumnsAndEncoding_data();
+    void csvColumnsAndEncoding();
     void unopenable_data();
     void unopenable();
     void editingRefused_data();
@@ -306,23 +311,101 @@ void TestLibreOffice::csvTextsAsWritten()
     }
 }
 
+void TestLibreOffice::csvColumnsAndEncoding_data()
+{
+    // Per column: "N" numbers as a spreadsheet shows them, "N2" numbers with
+    // two decimals kept, "T" text.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("columns");
+    QTest::addColumn<int>("encoding");
+    QTest::newRow("export: caption, codes, amounts, account numbers, formula-like")
+        << QString::fromUtf8(
+               "姓名,工号,金额,账号,备注\r\n张三,00123,1234.5,6222021234567890123,=1+1\r\n"
+               "李四,00456,-20,6222029876543210987,正常\r\n王五,00789,3.75,62220200,-5+3\r\n")
+               .toUtf8()
+        << "T,T,N,T,T" << int(RTL_TEXTENCODING_UTF8);
+    QTest::newRow("decimals written with trailing zeros")
+        << QByteArray("a,1.50,1.5\nb,2.25,2.25\nc,-3.00,3\n") << "T,N2,N"
+        << int(RTL_TEXTENCODING_UTF8);
+    QTest::newRow("decimals a number format cannot keep")
+        << QByteArray("1.50,1.50\n2.125,3\n") << "T,T" << int(RTL_TEXTENCODING_UTF8);
+    QTest::newRow("signs, exponents, zeros, grouping")
+        << QByteArray("+5,1E5,-0,0.00001,\"1,234\",-7\n") << "T,T,T,T,T,N"
+        << int(RTL_TEXTENCODING_UTF8);
+    QTest::newRow("15 and 16 digits")
+        << QByteArray("123456789012345,1234567890123456,0.1234567890123\n") << "N,T,N"
+        << int(RTL_TEXTENCODING_UTF8);
+    QTest::newRow("caption rows: words only, not TRUE or @")
+        << QByteArray("Amount,TRUE,@x,12a\n1,2,3,4\n") << "N,T,T,N" << int(RTL_TEXTENCODING_UTF8);
+    QTest::newRow("empty cells, quotes, a line break inside quotes")
+        << QByteArray("x,\"1\"\n\"a\nb\",\n z,3\n") << "T,N" << int(RTL_TEXTENCODING_UTF8);
+    const QString chinese =
+        QString::fromUtf8("姓名,部门,金额\r\n张三,财务部,100\r\n李四,人事部,200\r\n");
+    QTest::newRow("GBK") << QByteArray("\xd0\xd5\xc3\xfb,\xb2\xbf\xc3\xc5,\xbd\xf0\xb6\xee\r\n"
+                                       "\xd5\xc5\xc8\xfd,\xb2\xc6\xce\xf1\xb2\xbf,100\r\n"
+                                       "\xc0\xee\xcb\xc4,\xc8\xcb\xca\xc2\xb2\xbf,200\r\n")
+                         << "T,T,N" << int(RTL_TEXTENCODING_GB_18030);
+    QTest::newRow("UTF-8 with BOM")
+        << QByteArray("\xef\xbb\xbf") + chinese.toUtf8() << "T,T,N" << int(RTL_TEXTENCODING_UTF8);
+    QByteArray utf16("\xff\xfe");
+    for (const QChar c : chinese)
+        utf16 += char(c.unicode() & 0xff), utf16 += char(c.unicode() >> 8);
+    QTest::newRow("UTF-16 with BOM") << utf16 << "T,T,N" << int(RTL_TEXTENCODING_UNICODE);
+    QTest::newRow("Big5") << QByteArray("\xa9m\xa6W,\xb3\xa1\xaa\xf9,\xaa\xf7\xc3"
+                                        "B\r\n"
+                                        "\xb1i\xa4T,\xb0]\xb0\xc8\xb3\xa1,100\r\n"
+                                        "\xa7\xf5\xa5|,\xa4H\xa8\xc6\xb3\xa1,200\r\n")
+                          << "T,T,N" << int(RTL_TEXTENCODING_MS_950);
+    QTest::newRow("Shift_JIS") << QByteArray(
+                                      "\x96\xbc\x91O,\x95\x94\x8f\x90,\x8b\xe0\x8az\r\n"
+                                      "\x8eR\x93"
+                                      "c\x91\xbe\x98Y,\x8co\x97\x9d\x95\x94,100\r\n"
+                                      "\x8d\xb2\x93\xa1\x89\xd4\x8eq,\x90l\x8e\x96\x95\x94,200\r\n")
+                               << "T,T,N" << int(RTL_TEXTENCODING_MS_932);
+    QTest::newRow("cp1252, Western letters never read as ideographs")
+        << QByteArray("Name,Stadt,Betrag\r\nM\xfcller,K\xf6ln,12.5\r\nS\xf8ren,\xc5rhus,3\r\n")
+        << "T,T,N" << int(RTL_TEXTENCODING_MS_1252);
+}
+
+void TestLibreOffice::csvColumnsAndEncoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, columns);
+    QFETCH(int, encoding);
+    const engines::lo::CsvLayout layout = engines::lo::csvLayout(bytes);
+    QStringList kinds;
+    for (const int decimals : layout.decimals)
+        kinds << (decimals < 0    ? QStringLiteral("T")
+                  : decimals == 0 ? QStringLiteral("N")
+                                  : QStringLiteral("N%1").arg(decimals));
+    QCOMPARE(kinds.join(QLatin1Char(',')), columns);
+    QCOMPARE(layout.encoding, encoding);
+}
+
 void TestLibreOffice::unopenable_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("missing file") << "missing";
-    QTest::newRow("zero bytes") << "empty";
-    QTest::newRow("truncated xlsx") << "truncated";
-    QTest::newRow("random bytes named xls") << "random";
-    QTest::newRow("text file named xlsx") << "text";
-    QTest::newRow("password-protected xls") << "passwordxls";
+    QTest::addColumn<FailureKind>("reason");
+    QTest::newRow("missing file") << "missing" << FailureKind::NotFound;
+    QTest::newRow("zero bytes") << "empty" << FailureKind::Damaged;
+    QTest::newRow("truncated xlsx") << "truncated" << FailureKind::Damaged;
+    QTest::newRow("random bytes named xls") << "random" << FailureKind::Damaged;
+    QTest::newRow("text file named xlsx") << "text" << FailureKind::Damaged;
+    QTest::newRow("password-protected xls") << "passwordxls" << FailureKind::PasswordProtected;
+    QTest::newRow("encrypted xlsx") << "encrypted" << FailureKind::PasswordProtected;
 }
 
 void TestLibreOffice::unopenable()
 {
     QFETCH(QString, kind);
+    QFETCH(FailureKind, reason);
     QString p;
 
-    if (kind == QLatin1String("passwordxls")) {
+    if (kind == QLatin1String("encrypted")) {
+        p = path(QStringLiteral("encrypted.xlsx"));
+        QVERIFY(workbookgen::writeCompoundFile(
+            p, {{"EncryptionInfo", QByteArray(200, '\1')}, {"EncryptedPackage", "\2\3"}}));
+    } else if (kind == QLatin1String("passwordxls")) {
         // (The office stores .xlsx unencrypted even with a password, so only
         // the .xls case can be built here.)
         p = makeOrFail(QStringLiteral("secret.xls"), threeSheets(), QStringLiteral("geheim"));
@@ -349,8 +432,11 @@ void TestLibreOffice::unopenable()
             f.write(bytes);
         }
     }
-    QVERIFY(!m_app->workbooks()->open(p, OpenMode::ReadOnly));
-    QVERIFY(!m_app->workbooks()->open(p, OpenMode::ForEditing));
+    for (const OpenMode mode : {OpenMode::ReadOnly, OpenMode::ForEditing}) {
+        Failure failure;
+        QVERIFY(!m_app->workbooks()->open(p, mode, &failure));
+        QCOMPARE(failure.kind, reason);
+    }
     QVERIFY(!m_app->lost());
     // The office still serves after the failures.
     QVERIFY(m_app->workbooks()->open(makeOrFail(QStringLiteral("names.xlsx"), threeSheets()),
@@ -360,17 +446,29 @@ void TestLibreOffice::unopenable()
 void TestLibreOffice::editingRefused_data()
 {
     QTest::addColumn<QString>("blocker");
-    QTest::newRow("LibreOffice lock file") << "lolock";
-    QTest::newRow("lock file of our running office") << "ourlock";
-    QTest::newRow("lock file of an office like ours on another host") << "hostlock";
-    QTest::newRow("spreadsheet owner file") << "excellock";
-    QTest::newRow("read-only file") << "rofile";
-    QTest::newRow("read-only folder") << "rodir";
+    QTest::addColumn<FailureKind>("reason");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("LibreOffice lock file")
+        << "lolock" << FailureKind::LockedByOther << QString::fromUtf8("王 五");
+    QTest::newRow("LibreOffice lock file without a full name")
+        << "lolocksys" << FailureKind::LockedByOther << "wang";
+    // Lock files an office like ours wrote: one of our running office, one
+    // from another host; the holder they name is this machine's user.
+    QTest::newRow("lock file of our running office") << "ourlock" << FailureKind::LockedByOther
+                                                     << QString();
+    QTest::newRow("lock file of an office like ours on another host")
+        << "hostlock" << FailureKind::LockedByOther << QString();
+    QTest::newRow("spreadsheet owner file")
+        << "excellock" << FailureKind::LockedByOther << QString::fromUtf8("张三");
+    QTest::newRow("read-only file") << "rofile" << FailureKind::ReadOnly << "file not writable";
+    QTest::newRow("read-only folder") << "rodir" << FailureKind::ReadOnly << "folder not writable";
 }
 
 void TestLibreOffice::editingRefused()
 {
     QFETCH(QString, blocker);
+    QFETCH(FailureKind, reason);
+    QFETCH(QString, detail);
     const QString dir = path(QStringLiteral("blocked-") + blocker);
     QVERIFY(QDir().mkpath(dir));
     const QString p = dir + QStringLiteral("/book.xlsx");
@@ -381,28 +479,40 @@ void TestLibreOffice::editingRefused()
         return f.readAll();
     }();
     std::unique_ptr<Workbook> holder;
-    if (blocker == QLatin1String("lolock") || blocker == QLatin1String("hostlock")) {
+    if (blocker.startsWith(QLatin1String("lolock")) || blocker == QLatin1String("hostlock")) {
         QFile lock(dir + QStringLiteral("/.~lock.book.xlsx#"));
         QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write(
-            blocker == QLatin1String("lolock")
-                ? "someone,else,host,01.01.2026 10:00,file:///home/else/.config/libreoffice/4;\n"
-                : ("," + ownLockIdentity("elsewhere") + ",01.01.2026 10:00," +
-                   "file:///tmp/quorvane-office-999999-aBc123;\n"));
+        lock.write(blocker == QLatin1String("lolock")
+                       ? "\xe7\x8e\x8b \xe4\xba\x94,wang,host\\,1,01.01.2026 10:00,file:///x;\n"
+                   : blocker == QLatin1String("lolocksys")
+                       ? ",wang,host,01.01.2026 10:00,file:///home/wang/.config/libreoffice/4;\n"
+                       : ("," + ownLockIdentity("elsewhere") + ",01.01.2026 10:00," +
+                          "file:///tmp/quorvane-office-999999-aBc123;\n"));
     } else if (blocker == QLatin1String("ourlock")) {
         holder = m_app->workbooks()->open(p, OpenMode::ForEditing);
         QVERIFY(holder);
     } else if (blocker == QLatin1String("excellock")) {
         QFile lock(dir + QStringLiteral("/~$book.xlsx"));
         QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write("someone");
+        lock.write(workbookgen::excelOwnerFile("\xd5\xc5\xc8\xfd", QString::fromUtf8("张三")));
     } else if (blocker == QLatin1String("rofile")) {
         QVERIFY(::chmod(QFile::encodeName(p).constData(), 0444) == 0);
     } else {
         QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0555) == 0);
     }
     QVERIFY(editBlocker(p));
-    QVERIFY(!m_app->workbooks()->open(p, OpenMode::ForEditing));
+    // Both engines name the same reason: the office for .xls, the package
+    // writer for .xlsx.
+    const std::unique_ptr<Application> routed = engines::createSpreadsheetApplication();
+    routed->start();
+    for (Workbooks* books : {m_app->workbooks(), routed->workbooks()}) {
+        Failure failure;
+        QVERIFY(!books->open(p, OpenMode::ForEditing, &failure));
+        QCOMPARE(failure.kind, reason);
+        if (!detail.isEmpty())
+            QCOMPARE(failure.detail, detail);
+    }
+    routed->quit();
     // Printing still works from a read-only open, which changes nothing.
     auto wb = m_app->workbooks()->open(p, OpenMode::ReadOnly);
     QVERIFY(wb);
@@ -415,7 +525,8 @@ void TestLibreOffice::editingRefused()
     QCOMPARE(f.readAll(), before);
     // Every lock file of another office stays, and our running office's too.
     QCOMPARE(QFileInfo::exists(dir + QStringLiteral("/.~lock.book.xlsx#")),
-             QStringList({"lolock", "ourlock", "hostlock"}).contains(blocker));
+             blocker.startsWith(QLatin1String("lolock")) ||
+                 QStringList({"ourlock", "hostlock"}).contains(blocker));
 }
 
 void TestLibreOffice::ranges_data()
@@ -645,11 +756,17 @@ void TestLibreOffice::printToPdfDirectory()
     QVERIFY(second);
     // The print run sets the paper on a read-only workbook before printing.
     QVERIFY(second->pageSetup()->setPaperSize(PaperA4));
-    QCOMPARE(second->printOut().outcome, PrintResult::Printed);
-    QCOMPARE(second->printOut().outcome, PrintResult::Printed);
+    // Each print reports the pages it printed (the whole sheet, then one area).
+    for (int i = 0; i < 2; ++i) {
+        const PrintResult result = second->printOut();
+        QCOMPARE(result.outcome, PrintResult::Printed);
+        QCOMPARE(result.pages, 2);
+    }
     auto range = second->range(QStringLiteral("A1:A3"));
     QVERIFY(range);
-    QCOMPARE(range->printOut().outcome, PrintResult::Printed);
+    const PrintResult area = range->printOut();
+    QCOMPARE(area.outcome, PrintResult::Printed);
+    QCOMPARE(area.pages, 1);
     m_app->setPrintTarget({});
     QCOMPARE(pdfFiles(out.path()), (QStringList{"report - Second (2).pdf",
                                                 "report - Second (3).pdf", "report - Second.pdf"}));
@@ -673,7 +790,7 @@ void TestLibreOffice::printNothingForEmptyOrHidden()
     QFETCH(bool, hidden);
     QFETCH(QString, rangeText);
     QList<SheetSpec> sheets = threeSheets();
-    sheets.insert(1, SheetSpec{QStringLiteral("Blank"), {}, {QStringLiteral("B2")}, false, {}});
+    sheets.insert(1, SheetSpec{QStringLiteral("Blank"), {}, {}, false, {}});
     // Content that is there but not shown: nothing to print either.
     sheets.insert(2, SheetSpec{QStringLiteral("Veiled"),
                                {{QStringLiteral("C3"), QStringLiteral("hidden")}},
@@ -750,15 +867,18 @@ void TestLibreOffice::printToNamedPrinter_data()
 {
     QTest::addColumn<QString>("printer");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("the cups-pdf printer by name") << "QuorvanePDF" << true;
-    QTest::newRow("printer rejecting jobs") << "QuorvaneRefusesTest" << false;
-    QTest::newRow("unknown printer") << "QuorvaneNoSuchPrinter" << false;
+    QTest::addColumn<QString>("words"); // in the reason of a refusal
+    QTest::newRow("the cups-pdf printer by name") << "QuorvanePDF" << true << "";
+    QTest::newRow("printer rejecting jobs")
+        << "QuorvaneRefusesTest" << false << "not accepting jobs; Out of paper";
+    QTest::newRow("unknown printer") << "QuorvaneNoSuchPrinter" << false << "does not exist";
 }
 
 void TestLibreOffice::printToNamedPrinter()
 {
     QFETCH(QString, printer);
     QFETCH(bool, accepted);
+    QFETCH(QString, words);
     const QString spool = qEnvironmentVariable("QUORVANE_PDF_DIR");
     if (spool.isEmpty())
         QSKIP("QUORVANE_PDF_DIR is not set");
@@ -778,7 +898,9 @@ void TestLibreOffice::printToNamedPrinter()
                                QStringLiteral("cups-pdf:/"), QStringLiteral("-E")}) != 0)
             QSKIP("cannot add a print queue here");
         guard.made = true;
-        QCOMPARE(QProcess::execute(QStringLiteral("cupsreject"), {printer}), 0);
+        QCOMPARE(QProcess::execute(QStringLiteral("cupsreject"),
+                                   {QStringLiteral("-r"), QStringLiteral("Out of paper"), printer}),
+                 0);
         // The office learns the print queues when it starts.
         QVERIFY(m_app->restart());
     }
@@ -789,9 +911,10 @@ void TestLibreOffice::printToNamedPrinter()
     QVERIFY(ws);
     const int spooled = pdfFiles(spool).size();
     m_app->setPrintTarget({PrintTarget::NamedPrinter, printer});
-    const bool printed = ws->printOut().outcome == PrintResult::Printed;
+    const PrintResult result = ws->printOut();
     m_app->setPrintTarget({});
-    QCOMPARE(printed, accepted);
+    QCOMPARE(result.outcome == PrintResult::Printed, accepted);
+    QVERIFY2(result.failure.detail.contains(words), qPrintable(result.failure.detail));
     QVERIFY(!m_app->lost());
     if (accepted)
         QTRY_COMPARE_WITH_TIMEOUT(pdfFiles(spool).size(), spooled + 1, 30000);

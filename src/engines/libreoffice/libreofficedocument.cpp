@@ -22,13 +22,14 @@
 #include <com/sun/star/task/XInteractionRequest.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <cppuhelper/implbase1.hxx>
-#include <rtl/textenc.h>
 
 #include <QDir>
 #include <QFile>
-#include <QLocale>
 #include <QTemporaryFile>
 #include <QUrl>
+
+#include <cerrno>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,86 +68,6 @@ public:
 };
 
 } // namespace
-
-bool isValidUtf8(const QByteArray& bytes)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        int follow;
-        unsigned int min;
-        unsigned int code;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            follow = 1, min = 0x80, code = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            follow = 2, min = 0x800, code = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            follow = 3, min = 0x10000, code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + follow >= n)
-            return false;
-        for (int k = 1; k <= follow; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (p[i + k] & 0x3F);
-        }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += follow + 1;
-    }
-    return true;
-}
-
-QString csvFilterOptions(const QByteArray& content)
-{
-    rtl_TextEncoding encoding = RTL_TEXTENCODING_UTF8;
-    if (!isValidUtf8(content)) {
-        // The ANSI code page Windows uses for the locale's language.
-        const QString name = QLocale::system().name();
-        if (name == QLatin1String("zh_TW") || name == QLatin1String("zh_HK") ||
-            name == QLatin1String("zh_MO"))
-            encoding = RTL_TEXTENCODING_MS_950;
-        else if (name.startsWith(QLatin1String("zh")))
-            encoding = RTL_TEXTENCODING_MS_936;
-        else if (name.startsWith(QLatin1String("ja")))
-            encoding = RTL_TEXTENCODING_MS_932;
-        else if (name.startsWith(QLatin1String("ko")))
-            encoding = RTL_TEXTENCODING_MS_949;
-        else if (name.startsWith(QLatin1String("ru")) || name.startsWith(QLatin1String("uk")) ||
-                 name.startsWith(QLatin1String("bg")))
-            encoding = RTL_TEXTENCODING_MS_1251;
-        else if (name.startsWith(QLatin1String("pl")) || name.startsWith(QLatin1String("cs")) ||
-                 name.startsWith(QLatin1String("hu")))
-            encoding = RTL_TEXTENCODING_MS_1250;
-        else if (name == QLatin1String("C") || name.startsWith(QLatin1String("en")) ||
-                 name.startsWith(QLatin1String("de")) || name.startsWith(QLatin1String("fr")) ||
-                 name.startsWith(QLatin1String("es")) || name.startsWith(QLatin1String("it")))
-            encoding = RTL_TEXTENCODING_MS_1252;
-        else
-            encoding = RTL_TEXTENCODING_MS_936; // the users this tool is made for
-    }
-    // Every column as text (format 2), so texts stay as written: leading
-    // zeros kept, nothing evaluated.
-    int columns = 1;
-    for (const QByteArray& line : content.split('\n'))
-        columns = std::max(columns, static_cast<int>(line.count(',')) + 1);
-    columns = std::min(columns, 16384);
-    QStringList formats;
-    for (int c = 1; c <= columns; ++c)
-        formats << QStringLiteral("%1/2").arg(c);
-    // separator ',', text delimiter '"', encoding, first line 1, column
-    // formats, language, quoted fields as text, no special number detection.
-    return QStringLiteral("44,34,%1,1,%2,0,true,false")
-        .arg(static_cast<int>(encoding))
-        .arg(formats.join(QLatin1Char('/')));
-}
 
 bool looksLikeHtml(const QString& path)
 {
@@ -303,17 +224,32 @@ public:
         });
     }
 
+    // The office keeps no "very hidden": the file tells it from hidden.
     SheetVisibility visibility() override
     {
-        return m_state->call(CallKind::Short, SheetVisibility::Visible, [&] {
-            const Reference<beans::XPropertySet> props(m_sheet, UNO_QUERY_THROW);
-            return get<bool>(props, "IsVisible") ? SheetVisibility::Visible
-                                                 : SheetVisibility::Hidden;
-        });
+        const std::optional<bool> visible =
+            m_state->call(CallKind::Short, std::optional<bool>(), [&] {
+                const Reference<beans::XPropertySet> props(m_sheet, UNO_QUERY_THROW);
+                return std::optional<bool>(get<bool>(props, "IsVisible"));
+            });
+        if (!visible)
+            return SheetVisibility::Visible; // nothing answers any more
+        if (*visible)
+            return SheetVisibility::Visible;
+        const ooxml::SheetFacts* facts = m_state->sheetFacts(m_name);
+        return facts && facts->visibility == SheetVisibility::VeryHidden
+                   ? SheetVisibility::VeryHidden
+                   : SheetVisibility::Hidden;
     }
 
+    // A dialog sheet holds its dialog frame, which the office drops.
     bool hasDrawings() override
     {
+        if (!m_state->alive())
+            return false;
+        const ooxml::SheetFacts* facts = m_state->sheetFacts(m_name);
+        if (facts && facts->kind == ooxml::SheetKind::DialogSheet)
+            return true;
         return m_state->call(CallKind::Short, false,
                              [&] { return sheetHasShapes(m_state->document, m_sheet); });
     }
@@ -361,10 +297,20 @@ public:
         });
     }
 
-    bool save(Failure* = nullptr) override
+    bool save(Failure* failure = nullptr) override
     {
-        if (!m_state->alive() || m_state->mode != OpenMode::ForEditing)
+        auto failed = [failure](FailureKind kind, const QString& detail) {
+            if (failure)
+                *failure = Failure{kind, detail};
             return false;
+        };
+        if (!m_state->alive())
+            return failed(m_state->session && m_state->session->lost()
+                              ? m_state->session->lostFailure().kind
+                              : FailureKind::SaveFailed,
+                          QString());
+        if (m_state->mode != OpenMode::ForEditing)
+            return failed(FailureKind::ReadOnly, QStringLiteral("opened read-only"));
         switch (m_state->format) {
         case FileFormat::Csv:
             // A CSV file cannot hold page setup, and storing it would rewrite
@@ -374,16 +320,19 @@ public:
             // The office's export would lose parts of the package (frozen
             // panes, the theme, table styles): .xlsx/.xlsm are changed in
             // their package by the OOXML engine instead.
-            return false;
+            return failed(FailureKind::UnsupportedFormat,
+                          QStringLiteral("the office would lose parts of the package"));
         case FileFormat::Xls:
         case FileFormat::Other:
             // Another format under the workbook's name (HTML named .xls, an
             // old Excel 5 file) is not turned into a different file.
             if (!nativeFilter(m_state->format, m_state->filterName))
-                return false;
-            return storeReplacing(m_state->filterName);
+                return failed(FailureKind::UnsupportedFormat,
+                              QStringLiteral("\"%1\" is not written back under this name")
+                                  .arg(toQ(m_state->filterName)));
+            return storeReplacing(m_state->filterName, failure);
         }
-        return false;
+        return failed(FailureKind::SaveFailed, QString());
     }
 
     void close() override { m_state->close(); }
@@ -391,37 +340,57 @@ public:
 private:
     // Stores to a new file beside the original and renames it over the
     // original once complete, with the original's permissions.
-    bool storeReplacing(const OUString& filter)
+    bool storeReplacing(const OUString& filter, Failure* failure)
     {
+        auto failed = [failure](FailureKind kind, const QString& detail) {
+            if (failure)
+                *failure = Failure{kind, detail};
+            return false;
+        };
         const QFileInfo original(m_state->path);
         QTemporaryFile temp(original.absolutePath() + QStringLiteral("/.~quorvane-XXXXXX.") +
                             original.suffix());
         if (!temp.open())
-            return false;
+            return failed(FailureKind::SaveFailed, temp.errorString());
         const QString tempPath = temp.fileName();
         temp.close();
+        QString storeError;
         const bool stored = m_state->call(CallKind::Long, false, [&] {
             const Reference<frame::XStorable> storable(m_state->document, UNO_QUERY_THROW);
             Sequence<beans::PropertyValue> args(2);
             args[0] = property("FilterName", Any(filter));
             args[1] = property("Overwrite", Any(true));
-            storable->storeToURL(toOU(QUrl::fromLocalFile(tempPath).toString(QUrl::FullyEncoded)),
-                                 args);
+            try {
+                storable->storeToURL(
+                    toOU(QUrl::fromLocalFile(tempPath).toString(QUrl::FullyEncoded)), args);
+            } catch (const lang::DisposedException&) {
+                throw;
+            } catch (const uno::Exception& e) {
+                storeError = toQ(e.Message);
+                return false;
+            }
             return true;
         });
-        if (!stored || QFileInfo(tempPath).size() == 0)
-            return false;
+        if (!stored) {
+            if (m_state->session->lost())
+                return failed(m_state->session->lostFailure().kind, QString());
+            // The office's message carries source file names and error
+            // numbers; only its first line is for people.
+            return failed(FailureKind::SaveFailed, storeError.section(QLatin1String(" at "), 0, 0));
+        }
+        if (QFileInfo(tempPath).size() == 0)
+            return failed(FailureKind::SaveFailed, QStringLiteral("the office wrote nothing"));
         struct stat st;
         const QByteArray from = QFile::encodeName(m_state->path);
         const QByteArray to = QFile::encodeName(tempPath);
         if (::stat(from.constData(), &st) != 0)
-            return false;
+            return failed(FailureKind::SaveFailed, QString::fromLocal8Bit(std::strerror(errno)));
         ::chmod(to.constData(), st.st_mode & 07777);
         if (::chown(to.constData(), st.st_uid, st.st_gid) != 0) {
             // Only root may give the file away; the mode is what matters.
         }
         if (::rename(to.constData(), from.constData()) != 0)
-            return false;
+            return failed(FailureKind::SaveFailed, QString::fromLocal8Bit(std::strerror(errno)));
         temp.setAutoRemove(false);
         return true;
     }
@@ -431,18 +400,28 @@ private:
 
 } // namespace
 
-std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode mode, Failure*)
+std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode mode,
+                                            Failure* failure)
 {
+    auto failed = [failure](const Failure& why) {
+        if (failure)
+            *failure = why;
+        return nullptr;
+    };
     const std::shared_ptr<UnoSession> session = m_session;
     if (!session || !session->usable())
-        return nullptr;
+        return failed(session ? session->lostFailure() : Failure{FailureKind::NotOpened, {}});
     const QFileInfo info(QDir::fromNativeSeparators(nativePath));
     const QString path = info.absoluteFilePath();
+    if (!info.exists())
+        return failed({FailureKind::NotFound, {}});
     // An empty file is no workbook, though the office would open it as one.
     if (!info.isFile() || info.size() == 0)
-        return nullptr;
-    if (mode == OpenMode::ForEditing && editBlocker(path))
-        return nullptr;
+        return failed(ooxml::unopenedReason(ooxml::inspectWorkbookFile(path)));
+    if (mode == OpenMode::ForEditing) {
+        if (const EditBlock block = editBlocker(path))
+            return failed(ooxml::editFailure(block));
+    }
     const FileFormat format = formatOf(path);
 
     std::vector<beans::PropertyValue> props{
@@ -453,15 +432,32 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
                  Any(Reference<task::XInteractionHandler>(new AbortingInteractionHandler))),
         property("RepairPackage", Any(false)),
     };
-    if (mode != OpenMode::ForEditing)
-        props.push_back(property("ReadOnly", Any(true)));
+    auto state = std::make_shared<WorkbookState>();
+    state->session = session;
+    state->path = path;
+    state->mode = mode;
+    state->format = format;
+    QString loadPath = path;
+    CsvLayout csv;
     if (format == FileFormat::Csv) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return nullptr;
+            return failed({FailureKind::NotOpened, file.errorString()});
+        const QByteArray content = file.readAll();
+        csv = csvLayout(content);
+        // The copy keeps the file's name: print jobs are named after it.
+        state->scratch = std::make_unique<QTemporaryDir>();
+        loadPath = state->scratch->filePath(info.fileName());
+        QFile copy(loadPath);
+        if (!state->scratch->isValid() || !copy.open(QIODevice::WriteOnly) ||
+            copy.write(content) != content.size() || !copy.flush())
+            return failed({FailureKind::NotOpened, copy.errorString()});
         props.push_back(property("FilterName", Any(ou("Text - txt - csv (StarCalc)"))));
-        props.push_back(property("FilterOptions", Any(toOU(csvFilterOptions(file.readAll())))));
-    } else if (looksLikeHtml(path)) {
+        props.push_back(property("FilterOptions", Any(toOU(csv.filterOptions))));
+    } else if (mode != OpenMode::ForEditing) {
+        props.push_back(property("ReadOnly", Any(true)));
+    }
+    if (format != FileFormat::Csv && looksLikeHtml(path)) {
         // Left to itself the office opens HTML as a text document.
         props.push_back(property("FilterName", Any(ou("HTML (StarCalc)"))));
         // Language of the page (system) and no guessing of dates or numbers:
@@ -469,44 +465,62 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
         props.push_back(property("FilterOptions", Any(ou("0 false false"))));
     }
     const Sequence<beans::PropertyValue> args(props.data(), static_cast<sal_Int32>(props.size()));
-    const OUString url = toOU(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
-
-    auto state = std::make_shared<WorkbookState>();
-    state->session = session;
-    state->path = path;
-    state->mode = mode;
-    state->format = format;
+    const OUString url = toOU(QUrl::fromLocalFile(loadPath).toString(QUrl::FullyEncoded));
     state->document = session->call(CallKind::Long, Reference<lang::XComponent>(), [&] {
         const Reference<frame::XComponentLoader> loader(session->desktop(), UNO_QUERY_THROW);
         return loader->loadComponentFromURL(url, ou("_blank"), 0, args);
     });
-    if (!state->document.is())
-        return nullptr;
+    if (!state->document.is()) {
+        if (session->lost())
+            return failed(session->lostFailure());
+        // The office says nothing of why (a password, damage): the file does.
+        return failed(ooxml::unopenedReason(ooxml::inspectWorkbookFile(path)));
+    }
     session->trackDocument(state->document);
 
-    const bool usable = state->call(CallKind::Short, false, [&] {
-        const Reference<sheet::XSpreadsheetDocument> doc(state->document, UNO_QUERY);
-        if (!doc.is())
-            return false; // not a spreadsheet (the office opened it as something else)
-        const Reference<frame::XModel> model(state->document, UNO_QUERY_THROW);
-        const Sequence<beans::PropertyValue> media = model->getArgs();
-        for (sal_Int32 i = 0; i < media.getLength(); ++i) {
-            if (media[i].Name == "FilterName")
-                media[i].Value >>= state->filterName;
-        }
-        if (format != FileFormat::Csv && !acceptedFilter(state->filterName))
-            return false; // some other file named like a workbook
-        if (mode == OpenMode::ForEditing) {
-            // Opened read-only behind our back (locked by someone else).
-            const Reference<frame::XStorable> storable(state->document, UNO_QUERY_THROW);
-            if (storable->isReadonly())
-                return false;
-        }
-        return true;
-    });
-    if (!usable) {
+    enum class Refusal { None, NotSpreadsheet, OtherFilter, ReadOnlyBehindOurBack };
+    const std::optional<Refusal> refusal =
+        state->call(CallKind::Short, std::optional<Refusal>(), [&] {
+            const Reference<sheet::XSpreadsheetDocument> doc(state->document, UNO_QUERY);
+            if (!doc.is())
+                return std::optional<Refusal>(Refusal::NotSpreadsheet);
+            const Reference<frame::XModel> model(state->document, UNO_QUERY_THROW);
+            const Sequence<beans::PropertyValue> media = model->getArgs();
+            for (sal_Int32 i = 0; i < media.getLength(); ++i) {
+                if (media[i].Name == "FilterName")
+                    media[i].Value >>= state->filterName;
+            }
+            if (format != FileFormat::Csv && !acceptedFilter(state->filterName))
+                return std::optional<Refusal>(
+                    Refusal::OtherFilter); // some other file named like a workbook
+            if (mode == OpenMode::ForEditing) {
+                // Opened read-only behind our back (locked by someone else).
+                const Reference<frame::XStorable> storable(state->document, UNO_QUERY_THROW);
+                if (storable->isReadonly())
+                    return std::optional<Refusal>(Refusal::ReadOnlyBehindOurBack);
+            }
+            if (format == FileFormat::Csv)
+                showCsvAsWritten(state->document, csv);
+            return std::optional<Refusal>(Refusal::None);
+        });
+    if (refusal != Refusal::None) {
         state->close();
-        return nullptr;
+        if (!refusal)
+            return failed(session->lost() ? session->lostFailure()
+                                          : Failure{FailureKind::Unreadable, {}});
+        if (*refusal == Refusal::ReadOnlyBehindOurBack) {
+            const EditBlock block = editBlocker(path);
+            return failed(block ? ooxml::editFailure(block)
+                                : Failure{FailureKind::LockedByOther, {}});
+        }
+        const ooxml::WorkbookFile file = ooxml::inspectWorkbookFile(path);
+        if (file.content == ooxml::WorkbookFile::Text ||
+            file.content == ooxml::WorkbookFile::Unknown)
+            return failed(ooxml::unopenedReason(file));
+        return failed({FailureKind::UnsupportedFormat,
+                       state->filterName.isEmpty()
+                           ? QStringLiteral("not a spreadsheet document")
+                           : QStringLiteral("opened as \"%1\"").arg(toQ(state->filterName))});
     }
     return std::make_unique<LoWorkbook>(state);
 }

@@ -4,6 +4,8 @@
 #include "engines/libreoffice/unosession.h"
 #include "spreadsheet/spreadsheet.h"
 
+#include <QVector>
+
 #include <memory>
 
 namespace engines::lo {
@@ -24,10 +26,26 @@ private:
     std::shared_ptr<UnoSession> m_session;
 };
 
-// The LibreOffice filter and FilterOptions that open a CSV file the way Excel
-// does: comma-separated, every column as text, UTF-8 when the bytes are valid
-// UTF-8, otherwise the 8-bit encoding of the locale.
-QString csvFilterOptions(const QByteArray& content);
+// How a CSV file is opened so that it shows as the people who made it saw
+// it: in its own character set, numbers as numbers (right-aligned, with the
+// decimals they were written with), and every other value as the text it is
+// (leading zeros, long digit strings, formula-like texts never evaluated).
+struct CsvLayout
+{
+    int encoding = 0;      // the office's text encoding number
+    QString filterOptions; // for the office's CSV filter
+    // Per column: -1 text; 0 numbers as the spreadsheet shows them; n > 0
+    // numbers shown with n decimals, as every value of the column has.
+    QVector<int> decimals;
+};
+CsvLayout csvLayout(const QByteArray& content);
+
+// The character set of a CSV file, as the office's encoding number: a byte
+// order mark, else valid UTF-8, else what a charset detector finds when it
+// can be sure; when it cannot, the code page of the system's language, then
+// GB18030, whichever reads the bytes without error and, for a multi-byte
+// set, without ideographs inside Latin words.
+int csvEncoding(const QByteArray& content);
 
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(const QByteArray& bytes);

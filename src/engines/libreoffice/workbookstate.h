@@ -2,7 +2,9 @@
 // they use.  Internal to the LibreOffice implementation.
 #pragma once
 
+#include "engines/libreoffice/libreofficedocument.h"
 #include "engines/libreoffice/unosession.h"
+#include "engines/ooxml/workbookfile.h"
 #include "spreadsheet/spreadsheet.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -14,8 +16,10 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace engines::lo::detail {
 
@@ -77,6 +81,26 @@ struct WorkbookState
     // Page setup set in this session, per sheet name, as Excel stores it.
     QMap<QString, spreadsheet::PageSetupValues> changes;
     bool closed = false;
+    // A CSV file is loaded from a copy in here, editable, so that its number
+    // formats and column widths can be set without a lock file beside the
+    // original; removed after the document is closed.
+    std::unique_ptr<QTemporaryDir> scratch;
+    // What the file itself says about its sheets, read on first use: the
+    // office shows a very hidden sheet as merely hidden and a dialog sheet as
+    // an empty worksheet.
+    std::optional<ooxml::WorkbookFile> file;
+
+    // The file's own account of the sheet of that name, or null.
+    const ooxml::SheetFacts* sheetFacts(const QString& name)
+    {
+        if (!file)
+            file = ooxml::inspectWorkbookFile(path);
+        for (const ooxml::SheetFacts& sheet : std::as_const(file->sheets)) {
+            if (sheet.name == name)
+                return &sheet;
+        }
+        return nullptr;
+    }
 
     bool alive() const { return !closed && session && session->usable() && document.is(); }
 
@@ -112,6 +136,7 @@ struct WorkbookState
         if (session)
             session->untrackDocument(document);
         document.clear();
+        scratch.reset();
     }
 };
 
@@ -138,6 +163,10 @@ PrintResult printSheet(WorkbookState& state, const Reference<css::sheet::XSpread
 // Whether the sheet's draw page holds any shape (a chart, a picture).
 bool sheetHasShapes(const Reference<css::lang::XComponent>& document,
                     const Reference<css::sheet::XSpreadsheet>& sheet);
+
+// Number formats and column widths that show a loaded CSV file's values as
+// they were written.
+void showCsvAsWritten(const Reference<css::lang::XComponent>& document, const CsvLayout& layout);
 
 // The "PageSetup" of one sheet.
 std::unique_ptr<PageSetup> makePageSetup(StatePtr state, Reference<css::sheet::XSpreadsheet> sheet,
