@@ -612,6 +612,28 @@ void TestLibreOffice::pageSetupXlsRoundTrip()
         QCOMPARE(sheetXmlAttributes(after, sheet, QStringLiteral("pageSetup")),
                  sheetXmlAttributes(before, sheet, QStringLiteral("pageSetup")));
     }
+    // Every sheet reports what the office writes for it.
+    auto wb = m_app->workbooks()->open(p, OpenMode::ReadOnly);
+    QVERIFY(wb);
+    for (int sheet : {1, 2}) {
+        const PageSetupValues v = wb->worksheet(sheet)->pageSetup()->current();
+        const auto m = sheetXmlAttributes(after, sheet, QStringLiteral("pageMargins"));
+        const auto inches = [](const std::optional<double>& x) {
+            return qRound(x.value_or(-1) * 1000);
+        };
+        QCOMPARE((QList<int>{inches(v.left), inches(v.right), inches(v.top), inches(v.bottom),
+                             inches(v.header), inches(v.footer)}),
+                 (QList<int>{qRound(m.value("left").toDouble() * 1000),
+                             qRound(m.value("right").toDouble() * 1000),
+                             qRound(m.value("top").toDouble() * 1000),
+                             qRound(m.value("bottom").toDouble() * 1000),
+                             qRound(m.value("header").toDouble() * 1000),
+                             qRound(m.value("footer").toDouble() * 1000)}));
+        const auto ps = sheetXmlAttributes(after, sheet, QStringLiteral("pageSetup"));
+        QCOMPARE(v.orientation.value_or(0),
+                 ps.value("orientation") == QLatin1String("landscape") ? 2 : 1);
+        QCOMPARE(v.paperSize.value_or(0), ps.value("paperSize").toInt());
+    }
 }
 
 void TestLibreOffice::pageSetupXlsxInPackage()

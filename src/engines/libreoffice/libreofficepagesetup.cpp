@@ -12,6 +12,7 @@
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 using namespace ::com::sun::star;
@@ -53,6 +54,28 @@ bool paperSize(int code, sal_Int32* width, sal_Int32* height)
 sal_Int32 pointsToHundredthMm(double points)
 {
     return static_cast<sal_Int32>(std::lround(points / 72.0 * 2540.0));
+}
+
+// Excel's paper code of a paper size in 1/100 mm (either orientation), or 0.
+int paperCode(const awt::Size& size)
+{
+    static const struct
+    {
+        int code;
+        sal_Int32 width, height;
+    } papers[] = {
+        {1, 21590, 27940},       {3, 27940, 43180},       {5, 21590, 35560},
+        {7, 18415, 26670},       {PaperA3, 29700, 42000}, {PaperA4, 21000, 29700},
+        {PaperA5, 14800, 21000}, {PaperB4, 25700, 36400}, {PaperB5, 18200, 25700},
+        {33, 25000, 35300},      {34, 17600, 25000},      {70, 10500, 14800},
+    };
+    const sal_Int32 shortSide = std::min(size.Width, size.Height);
+    const sal_Int32 longSide = std::max(size.Width, size.Height);
+    for (const auto& paper : papers) {
+        if (std::abs(paper.width - shortSide) <= 50 && std::abs(paper.height - longSide) <= 50)
+            return paper.code;
+    }
+    return 0;
 }
 
 // What the office writes as the header or footer margin of a sheet whose
@@ -153,6 +176,46 @@ void setEdgeMargins(const Reference<beans::XPropertySet>& style, bool top,
     put(style, distance, Any(std::min(kHeaderBodyDistance, newHeight / 2)));
 }
 
+// A page style's values as the office writes them to .xlsx and .xls: a
+// header that is on lies inside the top margin (the header margin is the page
+// margin, the top margin reaches to the body); with the header off the top
+// margin is the page margin and the header margin a fixed 1.3 cm.  The
+// export works in twips.  For a header of dynamic height it measures the
+// header's text, which the API does not tell: one line of the default
+// header font (12 pt) stands in for it, as the office itself assumes when it
+// imports Excel's margins.
+PageSetupValues readPageStyle(const Reference<beans::XPropertySet>& style)
+{
+    auto twips = [&](const char* name) {
+        return std::round(get<sal_Int32>(style, name) * 1440.0 / 2540.0);
+    };
+    constexpr double kHeaderLine = 240;
+    auto edge = [&](bool top, std::optional<double>* body, std::optional<double>* header) {
+        const double margin = twips(top ? "TopMargin" : "BottomMargin");
+        if (!get<bool>(style, top ? "HeaderIsOn" : "FooterIsOn")) {
+            *body = margin / 1440.0;
+            *header = std::round(kDefaultHeaderMargin * 1440.0 / 2540.0) / 1440.0;
+            return;
+        }
+        const double area =
+            get<bool>(style, top ? "HeaderIsDynamicHeight" : "FooterIsDynamicHeight")
+                ? kHeaderLine + twips(top ? "HeaderBodyDistance" : "FooterBodyDistance")
+                : twips(top ? "HeaderHeight" : "FooterHeight");
+        *header = margin / 1440.0;
+        *body = (margin + area) / 1440.0;
+    };
+    PageSetupValues values;
+    values.left = twips("LeftMargin") / 1440.0;
+    values.right = twips("RightMargin") / 1440.0;
+    edge(true, &values.top, &values.header);
+    edge(false, &values.bottom, &values.footer);
+    values.orientation =
+        get<bool>(style, "IsLandscape") ? OrientationLandscape : OrientationPortrait;
+    if (const int code = paperCode(get<awt::Size>(style, "Size")))
+        values.paperSize = code;
+    return values;
+}
+
 class LoPageSetup : public PageSetup
 {
 public:
@@ -203,14 +266,42 @@ public:
         return ok;
     }
 
-    // What this session set; the page style itself is not read for it.
+    // The sheet's page style as Excel stores it (what saving would write),
+    // with the values set in this session over it: those are exact, the
+    // style holds them rounded to 1/100 mm.
     PageSetupValues current() override
     {
-        return m_state->alive() ? m_state->changes.value(m_name) : PageSetupValues();
+        if (!m_state->alive())
+            return PageSetupValues();
+        PageSetupValues values = m_state->call(CallKind::Short, PageSetupValues(),
+                                               [&] { return readPageStyle(sheetPageStyle()); });
+        const PageSetupValues set = m_state->changes.value(m_name);
+        for (auto member :
+             {&PageSetupValues::left, &PageSetupValues::right, &PageSetupValues::top,
+              &PageSetupValues::bottom, &PageSetupValues::header, &PageSetupValues::footer}) {
+            if (set.*member)
+                values.*member = set.*member;
+        }
+        if (set.orientation)
+            values.orientation = set.orientation;
+        if (set.paperSize)
+            values.paperSize = set.paperSize;
+        return values;
     }
 
 private:
     enum class Side { Left, Right, Top, Bottom, Header, Footer };
+
+    // The style the sheet uses now, shared or not (reading needs no copy).
+    Reference<beans::XPropertySet> sheetPageStyle()
+    {
+        const Reference<beans::XPropertySet> sheetProps(m_sheet, UNO_QUERY_THROW);
+        const Reference<style::XStyleFamiliesSupplier> families(m_state->document, UNO_QUERY_THROW);
+        const Reference<container::XNameContainer> styles(
+            families->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
+        return Reference<beans::XPropertySet>(
+            styles->getByName(get<OUString>(sheetProps, "PageStyle")), UNO_QUERY_THROW);
+    }
 
     template <class F>
     bool withStyle(F&& f)
