@@ -22,6 +22,8 @@
 using spreadsheet::FailureKind;
 using spreadsheet::SheetVisibility;
 
+Q_DECLARE_METATYPE(spreadsheet::FailureKind)
+
 namespace {
 
 struct Run
@@ -130,7 +132,7 @@ void TestE2ESheetKinds::everySheet_data()
     // The office writes no "very hidden" into .xls, and the chart sheet as an
     // empty worksheet, its chart lost.
     QTest::newRow("the same saved by LibreOffice as xls")
-        << "-kinds.xls" << kinds.mid(1) << FailureKind::None << "Secret=hidden";
+        << "-kinds.xls" << QStringList(kinds.mid(1)) << FailureKind::None << "Secret=hidden";
     // Macro2 is hidden; the dialog sheet cannot be printed and says so.
     QTest::newRow("Excel 4 macro sheets and a dialog sheet")
         << "-macros.xlsm" << QStringList{"Data", "Macro1"} << FailureKind::UnsupportedFormat

@@ -217,56 +217,76 @@ bool isCaption(const QString& v)
     return false;
 }
 
-// The fields of each record: ',' separates, '"' quotes ('""' inside quotes is
-// one '"'), a line break inside quotes belongs to the field.
-QList<QStringList> parseCsv(const QString& text)
+// What the values of one column say about it.
+struct ColumnStats
 {
-    QList<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    bool any = false;
+    bool numeric = true;
+    bool seen = false;   // a number was found
+    bool padded = false; // one was written with a trailing zero after the point
+    QSet<int> decimals;
+
+    void add(int row, const QString& value)
+    {
+        if (!numeric || value.isEmpty())
+            return;
+        int count = 0;
+        bool trailingZero = false;
+        if (plainNumber(value, &count, &trailingZero)) {
+            seen = true;
+            padded = padded || trailingZero;
+            decimals.insert(count);
+        } else if (row != 0 || !isCaption(value)) {
+            numeric = false;
+        }
+    }
+};
+
+// Goes through the fields of the text, one record after the other, without
+// keeping them: ',' separates, '"' quotes ('""' inside quotes is one '"'), a
+// line break inside quotes belongs to the field.
+template <class F>
+void forEachField(const QString& text, F&& field)
+{
+    QString value;
+    int row = 0, column = 0;
+    bool quoted = false, any = false;
     const int n = int(text.size());
+    auto end = [&] {
+        field(row, column, value);
+        value.clear();
+        ++column;
+    };
     for (int i = 0; i < n; ++i) {
         const QChar c = text.at(i);
         if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < n && text.at(i + 1) == QLatin1Char('"'))
-                    field.append(text.at(++i));
-                else
-                    quoted = false;
-            } else {
-                field.append(c);
-            }
-            continue;
-        }
-        if (c == QLatin1Char('"')) {
-            quoted = true;
-            any = true;
+            if (c != QLatin1Char('"'))
+                value.append(c);
+            else if (i + 1 < n && text.at(i + 1) == QLatin1Char('"'))
+                value.append(text.at(++i));
+            else
+                quoted = false;
+        } else if (c == QLatin1Char('"')) {
+            quoted = any = true;
         } else if (c == QLatin1Char(',')) {
-            record << field;
-            field.clear();
+            end();
             any = true;
         } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
             if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
                 ++i;
-            if (any || !field.isEmpty()) {
-                record << field;
-                records << record;
+            if (any || !value.isEmpty()) {
+                end();
+                ++row;
             }
-            record.clear();
-            field.clear();
+            column = 0;
+            value.clear();
             any = false;
         } else {
-            field.append(c);
+            value.append(c);
             any = true;
         }
     }
-    if (any || !field.isEmpty()) {
-        record << field;
-        records << record;
-    }
-    return records;
+    if (any || !value.isEmpty())
+        end();
 }
 
 } // namespace
@@ -321,37 +341,27 @@ CsvLayout csvLayout(const QByteArray& content)
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
 
-    const QList<QStringList> records = parseCsv(text);
-    int columns = 1;
-    for (const QStringList& record : records)
-        columns = std::max(columns, int(record.size()));
-    columns = std::min(columns, 16384);
+    QVector<ColumnStats> stats;
+    forEachField(text, [&stats](int row, int column, const QString& value) {
+        if (column >= 16384)
+            return;
+        if (column >= stats.size())
+            stats.resize(column + 1);
+        stats[column].add(row, value);
+    });
+    if (stats.isEmpty())
+        stats.resize(1);
     QStringList formats;
-    layout.decimals.fill(-1, columns);
-    for (int c = 0; c < columns; ++c) {
-        bool numeric = true, seen = false, padded = false;
-        QSet<int> decimalCounts;
-        for (int r = 0; r < records.size() && numeric; ++r) {
-            const QString value = records[r].value(c);
-            if (value.isEmpty())
-                continue;
-            int decimals = 0;
-            bool trailingZero = false;
-            if (plainNumber(value, &decimals, &trailingZero)) {
-                seen = true;
-                padded = padded || trailingZero;
-                decimalCounts.insert(decimals);
-            } else if (r != 0 || !isCaption(value)) {
-                numeric = false;
-            }
-        }
+    layout.decimals.fill(-1, stats.size());
+    for (int c = 0; c < stats.size(); ++c) {
+        const ColumnStats& column = stats[c];
         // Numbers whose written decimals a number would drop ("1.50") keep
         // them through a fixed number format, when every value has as many.
-        if (numeric && seen && padded && decimalCounts.size() != 1)
-            numeric = false;
-        if (numeric && seen) {
+        const bool numeric =
+            column.numeric && column.seen && (!column.padded || column.decimals.size() == 1);
+        if (numeric) {
             formats << QStringLiteral("%1/%2").arg(c + 1).arg(kColumnStandardUs);
-            layout.decimals[c] = padded ? *decimalCounts.begin() : 0;
+            layout.decimals[c] = column.padded ? *column.decimals.begin() : 0;
         } else {
             formats << QStringLiteral("%1/%2").arg(c + 1).arg(kColumnText);
         }

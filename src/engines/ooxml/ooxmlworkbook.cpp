@@ -397,12 +397,13 @@ struct BookState
             sheet.loaded = true;
             QByteArray xml;
             zip_t* z = zip();
+            SheetCells cells;
             sheet.readable = !sheet.part.isEmpty() && z && readPart(z, sheet.part, &xml, nullptr) &&
-                             parseWorksheet(xml, &sheet.cells);
-            if (!sheet.readable) {
-                sheet.cells = SheetCells();
+                             parseWorksheet(xml, &cells);
+            if (sheet.readable)
+                sheet.cells = std::move(cells);
+            else
                 damaged = true;
-            }
         }
         return sheet.readable ? &sheet : nullptr;
     }
