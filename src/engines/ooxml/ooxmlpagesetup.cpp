@@ -10,7 +10,9 @@
 
 #include <zip.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <utility>
@@ -28,6 +30,14 @@ namespace ooxml {
 using namespace detail;
 
 namespace {
+
+#ifdef Q_OS_UNIX
+// The system's words for the error of the last failed call.
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+#endif
 
 bool isRefusedAsReadOnly(const QFileInfo& info)
 {
@@ -66,21 +76,22 @@ bool replaceOriginal(const QString& temp, const QString& original, QString* erro
     const QByteArray originalName = QFile::encodeName(original);
     struct stat st;
     if (::stat(originalName.constData(), &st) != 0)
-        return fail(error, tr("Cannot read the permissions of %1.").arg(original));
+        return fail(error,
+                    tr("Cannot read the permissions of %1: %2").arg(original, systemError()));
     // Changing the owner needs root or ownership; a file that then belongs to
     // the current user is still a correct result, so a refusal is no error.
     if (::chown(tempName.constData(), st.st_uid, st.st_gid) != 0 &&
         ::chown(tempName.constData(), uid_t(-1), st.st_gid) != 0) {
     }
     if (::chmod(tempName.constData(), st.st_mode & 07777) != 0)
-        return fail(error, tr("Cannot set the permissions of %1.").arg(temp));
+        return fail(error, tr("Cannot set the permissions of %1: %2").arg(temp, systemError()));
     {
         QFile f(temp);
         if (!f.open(QIODevice::ReadOnly) || ::fsync(f.handle()) != 0)
-            return fail(error, tr("Cannot write %1 to disk.").arg(temp));
+            return fail(error, tr("Cannot write %1 to disk: %2").arg(temp, systemError()));
     }
     if (::rename(tempName.constData(), originalName.constData()) != 0)
-        return fail(error, tr("Cannot replace %1.").arg(original));
+        return fail(error, tr("Cannot replace %1: %2").arg(original, systemError()));
     return true;
 #elif defined(Q_OS_WIN)
     QFile::setPermissions(temp, QFile::permissions(original));
