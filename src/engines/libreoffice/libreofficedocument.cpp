@@ -499,8 +499,16 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
                 if (storable->isReadonly())
                     return std::optional<Refusal>(Refusal::ReadOnlyBehindOurBack);
             }
-            if (format == FileFormat::Csv)
-                showCsvAsWritten(state->document, csv);
+            if (format == FileFormat::Csv) {
+                // Formats and widths make it look right; without them it
+                // still prints.
+                try {
+                    showCsvAsWritten(state->document, csv);
+                } catch (const lang::DisposedException&) {
+                    throw;
+                } catch (const uno::Exception&) {
+                }
+            }
             return std::optional<Refusal>(Refusal::None);
         });
     if (refusal != Refusal::None) {
