@@ -22,9 +22,11 @@
 #include <com/sun/star/task/XInteractionRequest.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <cppuhelper/implbase1.hxx>
+#include <rtl/ref.hxx>
 
 #include <QDir>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryFile>
 #include <QUrl>
 
@@ -53,8 +55,14 @@ namespace {
 class AbortingInteractionHandler : public ::cppu::WeakImplHelper1<task::XInteractionHandler>
 {
 public:
+    // The type names of the requests answered ("...DocumentPasswordRequest2",
+    // "...LockedDocumentRequest"): what the office wanted says why a load
+    // failed.
+    QStringList asked;
+
     void SAL_CALL handle(const Reference<task::XInteractionRequest>& request) override
     {
+        asked << toQ(request->getRequest().getValueTypeName());
         const Sequence<Reference<task::XInteractionContinuation>> continuations =
             request->getContinuations();
         for (sal_Int32 i = 0; i < continuations.getLength(); ++i) {
@@ -424,12 +432,12 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
     }
     const FileFormat format = formatOf(path);
 
+    const ::rtl::Reference<AbortingInteractionHandler> handler(new AbortingInteractionHandler);
     std::vector<beans::PropertyValue> props{
         property("Hidden", Any(true)),
         property("MacroExecutionMode", Any(document::MacroExecMode::NEVER_EXECUTE)),
         property("UpdateDocMode", Any(document::UpdateDocMode::NO_UPDATE)),
-        property("InteractionHandler",
-                 Any(Reference<task::XInteractionHandler>(new AbortingInteractionHandler))),
+        property("InteractionHandler", Any(Reference<task::XInteractionHandler>(handler.get()))),
         property("RepairPackage", Any(false)),
     };
     auto state = std::make_shared<WorkbookState>();
@@ -473,7 +481,16 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
     if (!state->document.is()) {
         if (session->lost())
             return failed(session->lostFailure());
-        // The office says nothing of why (a password, damage): the file does.
+        // What the office asked for tells why; otherwise the file does.
+        const QString asked = handler->asked.join(QLatin1Char(' '));
+        if (asked.contains(QLatin1String("PasswordRequest")))
+            return failed({FailureKind::PasswordProtected, {}});
+        if (asked.contains(QLatin1String("Lock"))) {
+            const EditBlock block = editBlocker(path);
+            return failed(block.kind == EditBlock::LockedByOther
+                              ? ooxml::editFailure(block)
+                              : Failure{FailureKind::LockedByOther, {}});
+        }
         return failed(ooxml::unopenedReason(ooxml::inspectWorkbookFile(path)));
     }
     session->trackDocument(state->document);
