@@ -13,6 +13,7 @@ Services desktopServices()
     services.environment.now = &runs::wallClockSeconds;
     services.environment.showFailedList = &openInTextEditor;
     services.endSpreadsheetProcesses = &engines::terminateAllSpreadsheetProcesses;
+    services.listPrinters = &printers::systemPrinters;
     return services;
 }
 
