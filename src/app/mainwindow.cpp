@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "app/printtargetchoice.h"
+#include "app/runstatus.h"
 #include "app/startup.h"
 #include "app/systemtray.h"
 #include "runcontrol/runworker.h"
@@ -11,16 +13,27 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLocale>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QTextCursor>
 #include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <optional>
 
 // The resource list lives in a static library; its registration must be pulled
 // in by name.
@@ -68,6 +81,22 @@ int displayedInteger(const QAbstractSpinBox* box)
 }
 
 } // namespace
+
+QString droppedFolder(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls())
+        return QString();
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QFileInfo info(url.toLocalFile());
+        if (info.isDir())
+            return QDir::cleanPath(info.absoluteFilePath());
+        if (info.isFile() && worklist::isAcceptedWorkbookPath(info.absoluteFilePath()))
+            return QDir::cleanPath(info.absolutePath());
+    }
+    return QString();
+}
 
 QPoint centredTopLeft(const QSize& screen, const QSize& window)
 {
@@ -121,6 +150,31 @@ MainWindow::MainWindow(runcontrol::Services services, QWidget* parent)
     ui->cmBox_PaperSize->addItems({QStringLiteral("默认"), QStringLiteral("A3"),
                                    QStringLiteral("A4"), QStringLiteral("A5"), QStringLiteral("B4"),
                                    QStringLiteral("B5")});
+
+    m_printTarget = new PrintTargetChoice(
+        ui->cmBox_Printer,
+        [this](const QString& start) {
+            return chooseFolder(this, tr("选择保存PDF文件的文件夹"), start);
+        },
+        this);
+    connect(m_printTarget, &PrintTargetChoice::chosen, this, &MainWindow::rememberPrintTarget);
+    fillPrintTargets();
+
+    m_statusRow = new RunStatusRow(ui->lb_ShowDisposing);
+    connect(m_statusRow, &RunStatusRow::retryClicked, this, &MainWindow::listFailedWorkbooks);
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(1000);
+    connect(m_progressTimer, &QTimer::timeout, this, &MainWindow::showProgress);
+    connect(trayIcon, &QSystemTrayIcon::messageClicked, this, &MainWindow::ShowSoftWindow);
+
+    // A folder dropped anywhere on the window, the edits included, is taken
+    // as the chosen folder.
+    setAcceptDrops(true);
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (widget->acceptDrops())
+            widget->installEventFilter(this);
+    }
+    ui->pTEdt_ExceFilesPathList->viewport()->installEventFilter(this);
 }
 
 MainWindow::~MainWindow()
@@ -148,6 +202,25 @@ void MainWindow::setFolderChooser(FolderChooser chooser)
 void MainWindow::setSettingsPath(const QString& path)
 {
     m_settingsPath = path;
+    fillPrintTargets();
+}
+
+void MainWindow::fillPrintTargets()
+{
+    const printers::PrinterList list =
+        m_services.listPrinters ? m_services.listPrinters() : printers::PrinterList();
+    std::optional<spreadsheet::PrintTarget> remembered;
+    QByteArray value;
+    spreadsheet::PrintTarget target;
+    if (settings::readSetting(m_settingsPath, printTargetKey(), value) == 0 &&
+        printers::targetFromSettingValue(value, &target))
+        remembered = target;
+    m_printTarget->fill(list, remembered);
+}
+
+void MainWindow::rememberPrintTarget(const spreadsheet::PrintTarget& target)
+{
+    settings::writeSetting(m_settingsPath, printTargetKey(), printers::targetSettingValue(target));
 }
 
 bool MainWindow::waitForWorkerThread(int milliseconds, bool serviceEvents)
@@ -231,6 +304,11 @@ void MainWindow::on_pBtn_SourcePath_clicked()
     const QString folder = chooseFolder(this, QStringLiteral("选择文件夹"), QStringLiteral("."));
     if (folder.isEmpty())
         return;
+    useFolder(folder);
+}
+
+void MainWindow::useFolder(const QString& folder)
+{
     ui->lEdt_SourcePath->setText(folder);
     // One insertion after the clear leaves the text cursor at the end.
     ui->pTEdt_ExceFilesPathList->clear();
@@ -257,6 +335,9 @@ void MainWindow::startRun(RunKind kind)
         ui->lb_ShowDisposing->setText(QStringLiteral("文件夹不存在"));
         return;
     }
+    spreadsheet::PrintTarget target;
+    if (kind == RunKind::Print && !checkPrintTarget(&target))
+        return;
 
     if (kind == RunKind::Print)
         m_printOptions.workbookList = ui->pTEdt_ExceFilesPathList->toPlainText().trimmed();
@@ -269,8 +350,15 @@ void MainWindow::startRun(RunKind kind)
     ui->pBtn_FileMerge->setEnabled(false);
     ui->pBtn_ChangeMargin->setEnabled(false);
     ui->lb_ShowDisposing->setText(QString());
+    m_progress.reset();
+    m_reportText.clear();
+    m_reportSeconds = 0;
+    m_statusRow->hideRetry();
+    m_statusRow->hideProgress();
+    m_runClock.start();
 
     if (kind == RunKind::Print) {
+        m_printOptions.target = target;
         m_printOptions.failedListPath = failedListPath;
         fillPrintOptions();
         m_control.pauseRequested = false;
@@ -306,6 +394,36 @@ void MainWindow::startRun(RunKind kind)
         emit pBtn_FileMerge_HasClicked();
     else
         emit pBtn_ChangeMargin_HasClicked();
+}
+
+bool MainWindow::checkPrintTarget(spreadsheet::PrintTarget* target)
+{
+    *target = m_printTarget->current();
+    if (target->kind == spreadsheet::PrintTarget::NamedPrinter) {
+        // Asked again now: a printer removed since the list was filled must
+        // not send the pages elsewhere.
+        const printers::PrinterList list =
+            m_services.listPrinters ? m_services.listPrinters() : printers::PrinterList();
+        const auto found =
+            std::find_if(list.names.cbegin(), list.names.cend(), [&](const QString& name) {
+                return name.compare(target->name, Qt::CaseInsensitive) == 0;
+            });
+        if (found == list.names.cend()) {
+            ui->lb_ShowDisposing->setText(
+                tr("打印机“%1”已不存在，请重新选择打印到哪里").arg(target->name));
+            return false;
+        }
+        target->name = *found;
+    } else if (target->kind == spreadsheet::PrintTarget::PdfDirectory) {
+        const QString pdfDir = QDir::cleanPath(QFileInfo(target->name).absoluteFilePath());
+        if (!QDir().mkpath(pdfDir) || !QFileInfo(pdfDir).isDir()) {
+            ui->lb_ShowDisposing->setText(
+                tr("无法创建PDF文件夹：%1").arg(QDir::toNativeSeparators(target->name)));
+            return false;
+        }
+        target->name = pdfDir;
+    }
+    return true;
 }
 
 void MainWindow::fillSheetSelection(runs::SheetSelection& sheets)
@@ -378,8 +496,109 @@ void MainWindow::onRunEvent(const runs::RunEvent& event)
     const QString text = runs::eventText(event);
     if (!text.isEmpty())
         on_ShowDisposingFile(text);
-    if (event.type == runs::RunEvent::Type::RunEnded)
-        on_Set_pBtn_FileMerge_Enable();
+    if (event.type == runs::RunEvent::Type::Report) {
+        m_reportText = text;
+        m_reportSeconds = event.elapsedSeconds;
+    }
+
+    m_progress.apply(event, m_runClock.isValid() ? m_runClock.elapsed() : 0);
+    if (event.type == runs::RunEvent::Type::RunStarted)
+        m_progressTimer->start();
+    if (event.type != runs::RunEvent::Type::RunEnded) {
+        showProgress();
+        return;
+    }
+
+    m_progressTimer->stop();
+    m_statusRow->hideProgress();
+    if (m_progress.run() == runs::RunType::Print && m_progress.failures() > 0)
+        m_statusRow->showRetry(m_progress.failures());
+    notifyRunEnd();
+    on_Set_pBtn_FileMerge_Enable();
+}
+
+void MainWindow::showProgress()
+{
+    if (!m_progress.running())
+        return;
+    const qint64 elapsed = m_runClock.isValid() ? m_runClock.elapsed() : 0;
+    m_statusRow->showProgress(m_progress.settled(), m_progress.total(),
+                              m_progress.summaryText(elapsed));
+}
+
+void MainWindow::notifyRunEnd()
+{
+    // Only a run that reported its length, and went on long enough for the
+    // user to have turned to other things, is worth a notification.
+    if (isVisible() || m_reportText.isEmpty() || m_reportSeconds * 1000 < longRunMs)
+        return;
+    QString text = m_reportText;
+    if (m_progress.failures() > 0)
+        text += QLatin1Char('\n') + tr("%n个工作簿失败", nullptr, m_progress.failures());
+    const QString title = windowTitle();
+    if (m_services.notify)
+        m_services.notify(title, text);
+    else if (trayIcon && trayIcon->isVisible())
+        trayIcon->showMessage(title, text, QSystemTrayIcon::Information);
+}
+
+void MainWindow::listFailedWorkbooks()
+{
+    const QStringList failed = m_progress.failedWorkbooks();
+    if (failed.isEmpty())
+        return;
+    // One edit through the list's own cursor, so that undo brings the
+    // earlier list back.
+    QTextCursor cursor(ui->pTEdt_ExceFilesPathList->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(failed.join(QLatin1Char('\n')));
+    cursor.endEditBlock();
+    ui->pTEdt_ExceFilesPathList->setTextCursor(cursor);
+    m_statusRow->hideRetry();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFolder(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QString folder = droppedFolder(event->mimeData());
+    if (folder.isEmpty())
+        return;
+    event->acceptProposedAction();
+    useFolder(folder);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The edits take dropped text themselves; a dropped folder or workbook
+    // is the window's.
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (droppedFolder(drag->mimeData()).isEmpty())
+            break;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString folder = droppedFolder(drop->mimeData());
+        if (folder.isEmpty())
+            break;
+        drop->acceptProposedAction();
+        useFolder(folder);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::on_ShowDisposingFile(QString filePath)

@@ -2,11 +2,13 @@
 // the two batch runs (starting them, pause, stop, progress, end of a run).
 #pragma once
 
+#include "runcontrol/runprogress.h"
 #include "runcontrol/services.h"
 #include "runs/events.h"
 #include "runs/options.h"
 #include "runs/runcontrol.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
@@ -17,13 +19,23 @@
 #include <memory>
 
 class RunWorker;
+class PrintTargetChoice;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QThread;
+class QTimer;
+class RunStatusRow;
 class SystemTray;
 
 namespace Ui {
 class MainWindow;
 }
+
+// The folder a drop onto the window means: the first dropped local folder,
+// or the folder of a dropped workbook file; empty when it means none.
+QString droppedFolder(const QMimeData* mime);
 
 // The top-left corner that centres a window of size window on a screen of size
 // screen; halves are truncated toward zero, so a screen smaller than the
@@ -48,8 +60,9 @@ public:
     // tests); an empty one brings the dialog back.
     static void setFolderChooser(FolderChooser chooser);
 
-    // The settings file each run start records the folder in; the one beside
-    // the executable unless set otherwise.
+    // The settings file each run start records the folder in, and the print
+    // target is remembered in; the one beside the executable unless set
+    // otherwise.  Setting it restores the print target remembered there.
     void setSettingsPath(const QString& path);
     QString settingsPath() const { return m_settingsPath; }
 
@@ -70,6 +83,15 @@ public:
     // when no worker thread is left running.
     bool finishRunBeforeExit(int waitMs = 30000, int graceMs = 10000);
 
+    // The progress of the current or last run.
+    const runcontrol::RunProgress& runProgress() const { return m_progress; }
+    // A run whose report says it took this long is announced by a desktop
+    // notification when it ends while the window is hidden.
+    static constexpr qint64 longRunMs = 30000;
+
+    // The settings key the print target is remembered under.
+    static QByteArray printTargetKey() { return QByteArrayLiteral("printTarget"); }
+
 signals:
     void pBtn_FileMerge_HasClicked();
     void pBtn_ChangeMargin_HasClicked();
@@ -80,6 +102,9 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void on_cBox_AppointedSheet_clicked();
@@ -104,6 +129,19 @@ private:
     enum class RunKind { Print, PageSetup };
 
     void startRun(RunKind kind);
+    // The print target of the next print run, checked against the system:
+    // false with the reason in the status line when it cannot be used.
+    bool checkPrintTarget(spreadsheet::PrintTarget* target);
+    // Lists the printers again and selects the remembered target.
+    void fillPrintTargets();
+    void rememberPrintTarget(const spreadsheet::PrintTarget& target);
+    // The same as choosing folder with "选择文件夹".
+    void useFolder(const QString& folder);
+    // Puts the last run's failed workbooks into the list, as one step the
+    // list's undo takes back.
+    void listFailedWorkbooks();
+    void showProgress();
+    void notifyRunEnd();
     // The sheet-selection options both runs use.
     void fillSheetSelection(runs::SheetSelection& sheets);
     void fillPrintOptions();
@@ -125,4 +163,11 @@ private:
     runs::RunControl m_control;
     runs::PrintOptions m_printOptions;
     runs::PageSetupOptions m_pageSetupOptions;
+    PrintTargetChoice* m_printTarget = nullptr;
+    RunStatusRow* m_statusRow = nullptr;
+    runcontrol::RunProgress m_progress;
+    QElapsedTimer m_runClock;
+    QTimer* m_progressTimer = nullptr;
+    QString m_reportText;
+    qint64 m_reportSeconds = 0;
 };

@@ -1,8 +1,11 @@
 // The window side of the two runs: the start buttons with the folder check,
 // the settings entry, the options copied from the controls, the failure list,
 // the worker and its thread; pause, stop, progress, the end of a run, and a
-// run still going when the program quits.
+// run still going when the program quits.  Beyond those: the print target
+// choice, the progress bar, listing the failed workbooks again, dropped
+// folders and the notification at the end of a long run.
 #include "app/mainwindow.h"
+#include "runcontrol/runprogress.h"
 #include "runcontrol/runworker.h"
 #include "settings/settingsfile.h"
 #include "spreadsheet/spreadsheet.h"
@@ -15,8 +18,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSemaphore>
@@ -24,6 +29,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <QtTest>
 
 #include <atomic>
@@ -59,9 +65,18 @@ public:
 // test puts another in place.
 std::function<std::unique_ptr<spreadsheet::Application>()> applicationFactory;
 
+// The printers the system has for the window under test, and the
+// notifications it showed.
+printers::PrinterList systemPrinters;
+QStringList notifications;
+
 runcontrol::Services testServices()
 {
     runcontrol::Services services;
+    services.listPrinters = [] { return systemPrinters; };
+    services.notify = [](const QString& title, const QString& text) {
+        notifications << title + QLatin1Char('|') + text;
+    };
     services.environment.createApplication = [] { return applicationFactory(); };
     services.environment.sleep = [](int) {};
     services.environment.now = [] { return qint64(1000); };
@@ -132,6 +147,8 @@ private slots:
         applicationFactory = [] { return std::make_unique<QuickApplication>(); };
         onApplicationStart = nullptr;
         applicationsQuit = 0;
+        systemPrinters = printers::PrinterList();
+        notifications.clear();
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
         folder = dir->filePath(QStringLiteral("工作簿"));
@@ -173,7 +190,19 @@ private slots:
     void pageSetupLeavesPrintOptions();
     void failedListDeletedAtStart_data();
     void failedListDeletedAtStart();
+    void progressShown_data();
     void progressShown();
+    void timeLeft_data();
+    void timeLeft();
+    void printTarget_data();
+    void printTarget();
+    void choosingPdfFolder_data();
+    void choosingPdfFolder();
+    void failedWorkbooksListedAgain();
+    void droppedFolder_data();
+    void droppedFolder();
+    void notificationAtEnd_data();
+    void notificationAtEnd();
     void quitEndsRunAfterWorkbookInHand();
     void closingWindowEndsRun();
     void quitWhenRunWillNotEnd();
@@ -575,15 +604,467 @@ void RunControlTest::failedListDeletedAtStart()
     QTRY_VERIFY(startButtonsEnabled());
 }
 
+namespace {
+
+using Type = runs::RunEvent::Type;
+
+runs::RunEvent runEvent(Type type, const QString& path = QString(),
+                        runs::RunType run = runs::RunType::Print)
+{
+    runs::RunEvent event;
+    event.type = type;
+    event.run = run;
+    event.path = path;
+    return event;
+}
+
+runs::RunEvent started(int total, runs::RunType run = runs::RunType::Print)
+{
+    runs::RunEvent event = runEvent(Type::RunStarted, QString(), run);
+    event.total = total;
+    return event;
+}
+
+runs::RunEvent failed(const QString& path)
+{
+    runs::RunEvent event = runEvent(Type::WorkbookFailed, path);
+    event.failure.kind = spreadsheet::FailureKind::Damaged;
+    return event;
+}
+
+runs::RunEvent report(int workbooks, int sheets, qint64 seconds,
+                      runs::RunType run = runs::RunType::Print)
+{
+    runs::RunEvent event = runEvent(Type::Report, QString(), run);
+    event.workbooks = workbooks;
+    event.sheets = sheets;
+    event.elapsedSeconds = seconds;
+    return event;
+}
+
+} // namespace
+
+void RunControlTest::progressShown_data()
+{
+    QTest::addColumn<QList<runs::RunEvent>>("events");
+    QTest::addColumn<QString>("expectedStatus");
+    QTest::addColumn<int>("settled"); // -1: the bar is hidden
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QString>("progressText"); // its start; the times follow
+    QTest::addColumn<QString>("retryText");    // empty: no button
+
+    runs::RunEvent missing = runEvent(Type::WorkbookSkipped, QStringLiteral("/x/gone.xlsx"));
+    missing.failure.kind = spreadsheet::FailureKind::NotFound;
+    const runs::RunEvent notReached = runEvent(Type::WorkbookSkipped, QStringLiteral("/x/c.xlsx"));
+    const runs::RunEvent sheet = runEvent(Type::SheetDone, QStringLiteral("/x/a.xlsx"));
+    const runs::RunEvent done = runEvent(Type::WorkbookDone, QStringLiteral("/x/a.xlsx"));
+    const runs::RunEvent ended = runEvent(Type::RunEnded);
+
+    QTest::newRow("workbook started")
+        << QList<runs::RunEvent>{started(3),
+                                 runEvent(Type::WorkbookStarted, QStringLiteral("/a/b c.xlsx  "))}
+        << "/a/b c.xlsx  " << 0 << 3 << QString::fromUtf8("已打印0个表，用时") << "";
+    QTest::newRow("done and failed")
+        << QList<runs::RunEvent>{started(3), sheet, sheet, done, failed("/x/b.xlsx")}
+        << QString::fromUtf8("/x/b.xlsx：文件已损坏或不是工作簿") << 2 << 3
+        << QString::fromUtf8("已打印2个表，失败1个，用时") << "";
+    QTest::newRow("a missing file is not one of the total")
+        << QList<runs::RunEvent>{started(2), missing, done, notReached} << "" << 2 << 2
+        << QString::fromUtf8("已打印0个表，用时") << "";
+    QTest::newRow("changed sheets of a failed workbook do not count")
+        << QList<runs::RunEvent>{started(2, runs::RunType::PageSetup),
+                                 runEvent(Type::WorkbookStarted, "/x/a.xlsx"),
+                                 sheet,
+                                 sheet,
+                                 failed("/x/a.xlsx"),
+                                 runEvent(Type::WorkbookStarted, "/x/b.xlsx"),
+                                 sheet,
+                                 done}
+        << "/x/b.xlsx" << 2 << 2 << QString::fromUtf8("已修改1个表，失败1个，用时") << "";
+    QTest::newRow("print run ends with failures")
+        << QList<runs::RunEvent>{started(3),          failed("/x/b.xlsx"), done,
+                                 failed("/x/a.xlsx"), report(3, 4, 12),    ended}
+        << QString::fromUtf8("成功打印3个工作簿的4个sheet。耗时12秒。") << -1 << 3 << ""
+        << QString::fromUtf8("重新打印失败的2个工作簿");
+    QTest::newRow("print run ends without failures")
+        << QList<runs::RunEvent>{started(1), done, report(1, 1, 2), ended}
+        << QString::fromUtf8("成功打印1个工作簿的1个sheet。耗时2秒。") << -1 << 1 << ""
+        << "";
+    QTest::newRow("page-setup failures cannot be printed again")
+        << QList<runs::RunEvent>{started(1, runs::RunType::PageSetup), failed("/x/a.xlsx"),
+                                 report(0, 0, 1, runs::RunType::PageSetup), ended}
+        << QString::fromUtf8("成功修改0个工作簿的0个sheet。耗时1秒。") << -1 << 1 << ""
+        << "";
+}
+
 void RunControlTest::progressShown()
 {
+    QFETCH(QList<runs::RunEvent>, events);
+    QFETCH(QString, expectedStatus);
+    QFETCH(int, settled);
+    QFETCH(int, total);
+    QFETCH(QString, progressText);
+    QFETCH(QString, retryText);
+
+    auto* bar = child<QProgressBar>("pgBar_RunProgress");
+    auto* text = child<QLabel>("lb_RunProgress");
+    auto* retry = child<QPushButton>("pBtn_RetryFailed");
+    QVERIFY(bar->isHidden());
     clickStart(QStringLiteral("print"));
     QTRY_VERIFY(startButtonsEnabled());
-    runs::RunEvent event;
-    event.type = runs::RunEvent::Type::WorkbookStarted;
-    event.path = QStringLiteral("/a/b c.xlsx  ");
-    emit window->currentWorker()->runEvent(event);
-    QCOMPARE(status(), event.path);
+    QVERIFY(bar->isHidden()); // idle again
+    child<QLabel>("lb_ShowDisposing")->clear();
+
+    for (const runs::RunEvent& event : events)
+        emit window->currentWorker()->runEvent(event);
+
+    QCOMPARE(status(), expectedStatus);
+    QCOMPARE(bar->isHidden(), settled < 0);
+    QCOMPARE(text->isHidden(), settled < 0);
+    if (settled >= 0) {
+        QCOMPARE(bar->value(), settled);
+        QCOMPARE(bar->maximum(), total);
+        QVERIFY2(text->text().startsWith(progressText), qPrintable(text->text()));
+    }
+    QCOMPARE(retry->isHidden(), retryText.isEmpty());
+    if (!retryText.isEmpty())
+        QCOMPARE(retry->text(), retryText);
+}
+
+void RunControlTest::timeLeft_data()
+{
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QList<int>>("settledAtMs"); // one workbook done at each
+    QTest::addColumn<int>("nowMs");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("nothing settled yet")
+        << 4 << QList<int>{} << 5000 << QString::fromUtf8("已打印0个表，用时0:05");
+    QTest::newRow("mean of those settled")
+        << 4 << QList<int>{10000} << 10000
+        << QString::fromUtf8("已打印0个表，用时0:10，剩余约0:30");
+    QTest::newRow("counts down between workbooks")
+        << 4 << QList<int>{10000, 20000} << 25000
+        << QString::fromUtf8("已打印0个表，用时0:25，剩余约0:15");
+    QTest::newRow("never below zero")
+        << 3 << QList<int>{1000} << 9000 << QString::fromUtf8("已打印0个表，用时0:09，剩余约0:00");
+    QTest::newRow("over an hour") << 3 << QList<int>{3600000} << 3725000
+                                  << QString::fromUtf8("已打印0个表，用时1:02:05，剩余约1:57:55");
+    QTest::newRow("all settled") << 1 << QList<int>{4000} << 4000
+                                 << QString::fromUtf8("已打印0个表，用时0:04");
+}
+
+void RunControlTest::timeLeft()
+{
+    QFETCH(int, total);
+    QFETCH(QList<int>, settledAtMs);
+    QFETCH(int, nowMs);
+    QFETCH(QString, expected);
+
+    runcontrol::RunProgress progress;
+    progress.apply(started(total), 0);
+    for (int ms : settledAtMs)
+        progress.apply(runEvent(Type::WorkbookDone, QStringLiteral("/x/a.xlsx")), ms);
+    QCOMPARE(progress.summaryText(nowMs), expected);
+}
+
+void RunControlTest::printTarget_data()
+{
+    QTest::addColumn<QStringList>("printers");
+    QTest::addColumn<QString>("defaultPrinter");
+    QTest::addColumn<QString>("remembered");          // the settings value; empty: none
+    QTest::addColumn<QStringList>("printersAtStart"); // the list when the run starts
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("target"); // its settings value; empty: refused
+    QTest::addColumn<QString>("refusal");
+
+    const QStringList ab{QStringLiteral("Office"), QStringLiteral("Laser")};
+    const QString pdfEntry = QString::fromUtf8("PDF 文件夹...");
+    QTest::newRow("default printer preselected and marked")
+        << ab << "Laser"
+        << "" << ab << QStringList{"Office", QString::fromUtf8("Laser（默认）"), pdfEntry}
+        << QString::fromUtf8("Laser（默认）") << "printer:Laser"
+        << "";
+    QTest::newRow("remembered printer, any letter case")
+        << ab << "Laser"
+        << "printer:office" << ab
+        << QStringList{"Office", QString::fromUtf8("Laser（默认）"), pdfEntry} << "Office"
+        << "printer:Office"
+        << "";
+    QTest::newRow("remembered printer no longer there")
+        << ab << "Laser"
+        << "printer:Old" << ab
+        << QStringList{"Office", QString::fromUtf8("Laser（默认）"),
+                       QString::fromUtf8("Old（不可用）"), pdfEntry}
+        << QString::fromUtf8("Old（不可用）") << ""
+        << QString::fromUtf8("打印机“Old”已不存在，请重新选择打印到哪里");
+    QTest::newRow("printer removed before the run")
+        << ab << "Laser"
+        << "" << QStringList{"Office"}
+        << QStringList{"Office", QString::fromUtf8("Laser（默认）"), pdfEntry}
+        << QString::fromUtf8("Laser（默认）") << ""
+        << QString::fromUtf8("打印机“Laser”已不存在，请重新选择打印到哪里");
+    QTest::newRow("no printers: the system's default")
+        << QStringList{} << ""
+        << "printer:Old" << QStringList{}
+        << QStringList{QString::fromUtf8("默认打印机"), QString::fromUtf8("Old（不可用）"),
+                       pdfEntry}
+        << QString::fromUtf8("Old（不可用）") << ""
+        << QString::fromUtf8("打印机“Old”已不存在，请重新选择打印到哪里");
+    QTest::newRow("no printers, nothing remembered")
+        << QStringList{} << ""
+        << "" << QStringList{} << QStringList{QString::fromUtf8("默认打印机"), pdfEntry}
+        << QString::fromUtf8("默认打印机") << "default"
+        << "";
+    QTest::newRow("remembered PDF folder, made at the start")
+        << ab << "Laser"
+        << "pdf:DIR/pdf out" << ab
+        << QStringList{"Office", QString::fromUtf8("Laser（默认）"),
+                       QString::fromUtf8("PDF 文件夹：DIR/pdf out"), pdfEntry}
+        << QString::fromUtf8("PDF 文件夹：DIR/pdf out") << "pdf:DIR/pdf out"
+        << "";
+    QTest::newRow("PDF folder that cannot be made")
+        << ab << "Laser"
+        << "pdf:DIR/plain.txt/pdf" << ab
+        << QStringList{"Office", QString::fromUtf8("Laser（默认）"),
+                       QString::fromUtf8("PDF 文件夹：DIR/plain.txt/pdf"), pdfEntry}
+        << QString::fromUtf8("PDF 文件夹：DIR/plain.txt/pdf") << ""
+        << QString::fromUtf8("无法创建PDF文件夹：DIR/plain.txt/pdf");
+}
+
+void RunControlTest::printTarget()
+{
+    QFETCH(QStringList, printers);
+    QFETCH(QString, defaultPrinter);
+    QFETCH(QString, remembered);
+    QFETCH(QStringList, printersAtStart);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, shown);
+    QFETCH(QString, target);
+    QFETCH(QString, refusal);
+
+    const QString base = dir->path();
+    const auto withDir = [&base](QString text) { return text.replace(QLatin1String("DIR"), base); };
+    QFile plain(dir->filePath(QStringLiteral("plain.txt")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    systemPrinters = {printers, defaultPrinter};
+    if (!remembered.isEmpty())
+        settings::writeSetting(settingsFile, "printTarget", withDir(remembered).toLocal8Bit());
+    window->setSettingsPath(settingsFile);
+
+    auto* combo = child<QComboBox>("cmBox_Printer");
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    for (QString& entry : entries)
+        entry = withDir(entry);
+    QCOMPARE(items, entries);
+    QCOMPARE(combo->currentText(), withDir(shown));
+
+    systemPrinters.names = printersAtStart;
+    QSignalSpy starts(window.get(), &MainWindow::pBtn_FileMerge_HasClicked);
+    clickStart(QStringLiteral("print"));
+    if (target.isEmpty()) {
+        QCOMPARE(status(), withDir(refusal));
+        QCOMPARE(starts.count(), 0);
+        QVERIFY(!window->currentWorker());
+        QVERIFY(startButtonsEnabled());
+    } else {
+        QCOMPARE(starts.count(), 1);
+        QCOMPARE(
+            QString::fromLocal8Bit(printers::targetSettingValue(window->printOptions().target)),
+            withDir(target));
+        if (window->printOptions().target.kind == spreadsheet::PrintTarget::PdfDirectory)
+            QVERIFY(QFileInfo(window->printOptions().target.name).isDir());
+        QTRY_VERIFY(startButtonsEnabled());
+    }
+    // Only a choice the user makes is written.
+    QByteArray stored;
+    settings::readSetting(settingsFile, "printTarget", stored);
+    QCOMPARE(QString::fromLocal8Bit(stored), withDir(remembered));
+}
+
+void RunControlTest::choosingPdfFolder_data()
+{
+    QTest::addColumn<QString>("chosen"); // empty: the dialog is cancelled
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("folder chosen")
+        << "/srv/pdf" << QString::fromUtf8("PDF 文件夹：/srv/pdf") << "pdf:/srv/pdf";
+    QTest::newRow("cancelled") << ""
+                               << "Office"
+                               << "printer:Office";
+}
+
+void RunControlTest::choosingPdfFolder()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, shown);
+    QFETCH(QString, stored);
+
+    systemPrinters = {{QStringLiteral("Office"), QStringLiteral("Laser")}, QString()};
+    window->setSettingsPath(settingsFile);
+    auto* combo = child<QComboBox>("cmBox_Printer");
+    QCOMPARE(combo->currentText(), QStringLiteral("Office"));
+    // A printer chosen by the user is remembered.
+    emit combo->activated(0);
+
+    QStringList asked;
+    MainWindow::setFolderChooser([&](QWidget*, const QString& caption, const QString&) {
+        asked << caption;
+        return chosen;
+    });
+    const int pdf = combo->count() - 1;
+    combo->setCurrentIndex(pdf);
+    emit combo->activated(pdf);
+    MainWindow::setFolderChooser({});
+
+    QCOMPARE(asked, QStringList{QString::fromUtf8("选择保存PDF文件的文件夹")});
+    QCOMPARE(combo->currentText(), shown);
+    QByteArray value;
+    settings::readSetting(settingsFile, "printTarget", value);
+    QCOMPARE(QString::fromLocal8Bit(value), stored);
+}
+
+void RunControlTest::failedWorkbooksListedAgain()
+{
+    testsupport::FakeSpreadsheet spreadsheet;
+    QStringList paths;
+    for (const char* name : {"a.xlsx", "sub/b.xls", "c.xlsx", "d.csv"}) {
+        testsupport::FakeWorkbook book =
+            testsupport::FakeWorkbook::withSheets({QStringLiteral("Sheet1")});
+        book.openFails = name[0] == 'c' || name[0] == 's';
+        paths << testsupport::addWorkbookFile(spreadsheet, folder + '/' + QLatin1String(name),
+                                              book);
+    }
+    applicationFactory = spreadsheet.factory();
+    auto* list = child<QPlainTextEdit>("pTEdt_ExceFilesPathList");
+    const QString listed = QDir::fromNativeSeparators(paths.join('\n'));
+    list->setPlainText(listed);
+    auto* retry = child<QPushButton>("pBtn_RetryFailed");
+
+    clickStart(QStringLiteral("print"));
+    QTRY_VERIFY(startButtonsEnabled());
+    QVERIFY(retry->isVisible() || !retry->isHidden());
+
+    QTest::mouseClick(retry, Qt::LeftButton);
+    const QString failedOnes =
+        folder + QStringLiteral("/sub/b.xls\n") + folder + QStringLiteral("/c.xlsx");
+    QCOMPARE(list->toPlainText(), failedOnes);
+    QVERIFY(retry->isHidden());
+    // The list is ready for the next run, and the earlier one is one undo away.
+    list->undo();
+    QCOMPARE(list->toPlainText(), listed);
+    list->redo();
+    QCOMPARE(list->toPlainText(), failedOnes);
+
+    clickStart(QStringLiteral("print"));
+    QCOMPARE(window->printOptions().workbookList, failedOnes);
+    QVERIFY(retry->isHidden());
+    QTRY_VERIFY(startButtonsEnabled());
+}
+
+void RunControlTest::droppedFolder_data()
+{
+    QTest::addColumn<QString>("dropped"); // relative to the test folder; "http:" a web address
+    QTest::addColumn<QString>("onto");
+    QTest::addColumn<QString>("expectedFolder"); // empty: the drop is refused
+
+    QTest::newRow("folder onto the window") << "工作簿"
+                                            << "window"
+                                            << "工作簿";
+    QTest::newRow("folder onto the list") << "工作簿"
+                                          << "list"
+                                          << "工作簿";
+    QTest::newRow("workbook onto the folder edit") << "工作簿/sub/a.xlsx"
+                                                   << "edit"
+                                                   << "工作簿/sub";
+    QTest::newRow("other file") << "工作簿/notes.txt"
+                                << "window"
+                                << "";
+    QTest::newRow("web address") << "http:"
+                                 << "window"
+                                 << "";
+}
+
+void RunControlTest::droppedFolder()
+{
+    QFETCH(QString, dropped);
+    QFETCH(QString, onto);
+    QFETCH(QString, expectedFolder);
+
+    QVERIFY(testsupport::touchFile(folder + QStringLiteral("/sub/a.xlsx")));
+    QVERIFY(testsupport::touchFile(folder + QStringLiteral("/notes.txt")));
+    auto* list = child<QPlainTextEdit>("pTEdt_ExceFilesPathList");
+    list->setPlainText(QStringLiteral("/earlier.xlsx"));
+    setFolder(QStringLiteral("/earlier"));
+
+    QMimeData mime;
+    mime.setUrls({dropped == QLatin1String("http:")
+                      ? QUrl(QStringLiteral("http://example.org/a.xlsx"))
+                      : QUrl::fromLocalFile(dir->filePath(dropped))});
+    QWidget* target = onto == QLatin1String("list")   ? list->viewport()
+                      : onto == QLatin1String("edit") ? child<QWidget>("lEdt_SourcePath")
+                                                      : static_cast<QWidget*>(window.get());
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QCOMPARE(enter.isAccepted(), !expectedFolder.isEmpty());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+
+    if (expectedFolder.isEmpty()) {
+        QCOMPARE(child<QLineEdit>("lEdt_SourcePath")->text(), QStringLiteral("/earlier"));
+        QCOMPARE(list->toPlainText(), QStringLiteral("/earlier.xlsx"));
+        return;
+    }
+    QCOMPARE(child<QLineEdit>("lEdt_SourcePath")->text(), dir->filePath(expectedFolder));
+    QVERIFY2(list->toPlainText().contains(QLatin1String("/sub/a.xlsx")),
+             qPrintable(list->toPlainText()));
+    QVERIFY(!list->toPlainText().contains(QLatin1String("earlier")));
+}
+
+void RunControlTest::notificationAtEnd_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<QString>("expected"); // empty: no notification
+
+    const QString text = QString::fromUtf8("Quorvane3.2|成功打印2个工作簿的5个sheet。耗时");
+    QTest::newRow("hidden, long") << false << 30 << 0 << text + QString::fromUtf8("30秒。");
+    QTest::newRow("hidden, long, failures")
+        << false << 600 << 2 << text + QString::fromUtf8("600秒。\n2个工作簿失败");
+    QTest::newRow("hidden, short") << false << 29 << 1 << "";
+    QTest::newRow("shown, long") << true << 600 << 1 << "";
+}
+
+void RunControlTest::notificationAtEnd()
+{
+    QFETCH(bool, shown);
+    QFETCH(int, seconds);
+    QFETCH(int, failures);
+    QFETCH(QString, expected);
+
+    clickStart(QStringLiteral("print"));
+    QTRY_VERIFY(startButtonsEnabled());
+    notifications.clear();
+    if (shown)
+        window->show();
+    else
+        window->hide();
+
+    QList<runs::RunEvent> events{started(2)};
+    for (int i = 0; i < failures; ++i)
+        events << failed(QStringLiteral("/x/f%1.xlsx").arg(i));
+    events << report(2, 5, seconds) << runEvent(Type::RunEnded);
+    for (const runs::RunEvent& event : events)
+        emit window->currentWorker()->runEvent(event);
+
+    QCOMPARE(notifications, expected.isEmpty() ? QStringList() : QStringList{expected});
 }
 
 void RunControlTest::quitEndsRunAfterWorkbookInHand()
