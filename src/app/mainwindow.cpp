@@ -212,7 +212,8 @@ void MainWindow::fillPrintTargets()
     std::optional<spreadsheet::PrintTarget> remembered;
     QByteArray value;
     spreadsheet::PrintTarget target;
-    if (settings::readSetting(m_settingsPath, printTargetKey(), value) == 0 &&
+    if (!m_settingsPath.isEmpty() &&
+        settings::readSetting(m_settingsPath, printTargetKey(), value) == 0 &&
         printers::targetFromSettingValue(value, &target))
         remembered = target;
     m_printTarget->fill(list, remembered);
