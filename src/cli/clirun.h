@@ -37,7 +37,7 @@ struct PrinterQuery
 };
 using PrinterLister = std::function<PrinterQuery()>;
 
-// The printers the system knows, from "lpstat -e".
+// The printers the system knows, from Qt's print support.
 PrinterQuery systemPrinters();
 
 // The text of a workbook list file: UTF-8 when the bytes are valid UTF-8 (a
