@@ -1,17 +1,30 @@
 #include "runs/messages.h"
 
+#include <QCoreApplication>
+
 namespace runs {
+
+namespace {
+
+// The texts are written in Chinese; the program's translations give them in
+// the interface language, to the window and the command line alike.
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("runs", text);
+}
+
+} // namespace
 
 QString reportFirstWords(RunType run)
 {
-    return run == RunType::Print ? QStringLiteral("成功打印") : QStringLiteral("成功修改");
+    return run == RunType::Print ? tr("成功打印") : tr("成功修改");
 }
 
 QString reportText(RunType run, int workbooks, int sheets, qint64 seconds)
 {
-    return reportFirstWords(run) + QString::number(workbooks) + QStringLiteral("个工作簿的") +
-           QString::number(sheets) + QStringLiteral("个sheet。") + QStringLiteral("耗时") +
-           QString::number(seconds) + QStringLiteral("秒。");
+    const QString text = run == RunType::Print ? tr("成功打印%1个工作簿的%2个sheet。耗时%3秒。")
+                                               : tr("成功修改%1个工作簿的%2个sheet。耗时%3秒。");
+    return text.arg(workbooks).arg(sheets).arg(seconds);
 }
 
 QString failureText(const spreadsheet::Failure& failure)
@@ -25,47 +38,47 @@ QString failureText(const spreadsheet::Failure& failure)
         text = QStringLiteral("电子表格程序无法启动");
         break;
     case FailureKind::NotFound:
-        text = QStringLiteral("文件不存在");
+        text = tr("文件不存在");
         break;
     case FailureKind::NotOpened:
-        text = QStringLiteral("无法打开");
+        text = tr("无法打开");
         break;
     case FailureKind::PasswordProtected:
-        text = QStringLiteral("文件受密码保护");
+        text = tr("文件受密码保护");
         break;
     case FailureKind::Damaged:
-        text = QStringLiteral("文件已损坏或不是工作簿");
+        text = tr("文件已损坏或不是工作簿");
         break;
     case FailureKind::UnsupportedFormat:
-        text = QStringLiteral("不支持的文件格式");
+        text = tr("不支持的文件格式");
         break;
     case FailureKind::OfficeCrashed:
-        text = QStringLiteral("电子表格程序处理此文件时崩溃");
+        text = tr("电子表格程序处理此文件时崩溃");
         break;
     case FailureKind::OfficeHung:
-        text = QStringLiteral("电子表格程序处理此文件时停止响应");
+        text = tr("电子表格程序处理此文件时停止响应");
         break;
     case FailureKind::PrintRefused:
-        text = QStringLiteral("打印系统拒绝了打印任务");
+        text = tr("打印系统拒绝了打印任务");
         break;
     case FailureKind::ReadOnly:
-        text = QStringLiteral("文件为只读");
+        text = tr("文件为只读");
         break;
     case FailureKind::LockedByOther:
-        text = QStringLiteral("文件已在其他程序中打开");
+        text = tr("文件已在其他程序中打开");
         break;
     case FailureKind::SaveFailed:
-        text = QStringLiteral("保存失败");
+        text = tr("保存失败");
         break;
     case FailureKind::ChangeFailed:
-        text = QStringLiteral("无法修改页面设置");
+        text = tr("无法修改页面设置");
         break;
     case FailureKind::Unreadable:
-        text = QStringLiteral("无法读取工作表");
+        text = tr("无法读取工作表");
         break;
     }
     if (!failure.detail.isEmpty())
-        text += QStringLiteral("（") + failure.detail + QStringLiteral("）");
+        text += tr("（%1）").arg(failure.detail);
     return text;
 }
 
@@ -112,30 +125,27 @@ QString eventText(const RunEvent& event)
     using Type = RunEvent::Type;
     switch (event.type) {
     case Type::ApplicationStarting:
-        return QStringLiteral("excel OK!");
+        return tr("excel OK!");
     case Type::ApplicationReady:
-        return QStringLiteral("WorkBooks OK!");
+        return tr("WorkBooks OK!");
     case Type::NoApplication:
-        return QStringLiteral(
-            "本功能需要电脑中装有微软office或金山wps专业版(注意是专业版,不是个人版)!");
+        return tr("本功能需要电脑中装有微软office或金山wps专业版(注意是专业版,不是个人版)!");
     case Type::WorkbookDelay:
-        return QStringLiteral("工作簿文件延时:") + QString::number(event.seconds) +
-               QStringLiteral("秒!");
+        return tr("工作簿文件延时:%1秒!").arg(event.seconds);
     case Type::WorkbookStarted:
         return event.path;
     case Type::SheetDelay:
-        return QStringLiteral("Sheet表延时:") + QString::number(event.seconds) +
-               QStringLiteral("秒!");
+        return tr("Sheet表延时:%1秒!").arg(event.seconds);
     case Type::InvalidRange:
-        return QStringLiteral("此文件指定区域无效,请重新设置!") + event.path;
+        return tr("此文件指定区域无效,请重新设置!%1").arg(event.path);
     case Type::ApplicationLost:
-        return QStringLiteral("电子表格程序已停止响应,运行已结束。");
+        return tr("电子表格程序已停止响应,运行已结束。");
     case Type::Stopped:
-        return QStringLiteral("已停止");
+        return tr("已停止");
     case Type::Report:
         return reportText(event.run, event.workbooks, event.sheets, event.elapsedSeconds);
     case Type::WorkbookFailed:
-        return event.path + QStringLiteral("：") + failureText(event.failure);
+        return tr("%1：%2").arg(event.path, failureText(event.failure));
     case Type::RunStarted:
     case Type::SheetDone:
     case Type::WorkbookDone:
