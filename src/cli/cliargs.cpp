@@ -1,10 +1,18 @@
 #include "cli/cliargs.h"
 
+#include "i18n/language.h"
+
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <utility>
 
 namespace cli {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("cli", text);
+}
 
 namespace {
 
@@ -18,29 +26,18 @@ struct OptionSpec
 };
 
 const OptionSpec optionSpecs[] = {
-    {"--quiet", false, Scope::Both},
-    {"--report", true, Scope::Both},
-    {"--dry-run", false, Scope::Both},
-    {"--no-skip-empty", false, Scope::Both},
-    {"--first-sheet", false, Scope::Both},
-    {"--sheets", true, Scope::Both},
-    {"--list", true, Scope::PrintOnly},
-    {"--range", true, Scope::PrintOnly},
-    {"--paper", true, Scope::PrintOnly},
-    {"--sheet-delay", true, Scope::PrintOnly},
-    {"--workbook-delay", true, Scope::PrintOnly},
-    {"--printer", true, Scope::PrintOnly},
-    {"--pdf", true, Scope::PrintOnly},
-    {"--copies", true, Scope::PrintOnly},
-    {"--collate", false, Scope::PrintOnly},
-    {"--duplex", true, Scope::PrintOnly},
-    {"--left", true, Scope::PageSetupOnly},
-    {"--right", true, Scope::PageSetupOnly},
-    {"--top", true, Scope::PageSetupOnly},
-    {"--bottom", true, Scope::PageSetupOnly},
-    {"--header", true, Scope::PageSetupOnly},
-    {"--footer", true, Scope::PageSetupOnly},
-    {"--orientation", true, Scope::PageSetupOnly},
+    {"--quiet", false, Scope::Both},           {"--lang", true, Scope::Both},
+    {"--report", true, Scope::Both},           {"--dry-run", false, Scope::Both},
+    {"--no-skip-empty", false, Scope::Both},   {"--first-sheet", false, Scope::Both},
+    {"--sheets", true, Scope::Both},           {"--list", true, Scope::PrintOnly},
+    {"--range", true, Scope::PrintOnly},       {"--paper", true, Scope::PrintOnly},
+    {"--sheet-delay", true, Scope::PrintOnly}, {"--workbook-delay", true, Scope::PrintOnly},
+    {"--printer", true, Scope::PrintOnly},     {"--pdf", true, Scope::PrintOnly},
+    {"--copies", true, Scope::PrintOnly},      {"--collate", false, Scope::PrintOnly},
+    {"--duplex", true, Scope::PrintOnly},      {"--left", true, Scope::PageSetupOnly},
+    {"--right", true, Scope::PageSetupOnly},   {"--top", true, Scope::PageSetupOnly},
+    {"--bottom", true, Scope::PageSetupOnly},  {"--header", true, Scope::PageSetupOnly},
+    {"--footer", true, Scope::PageSetupOnly},  {"--orientation", true, Scope::PageSetupOnly},
 };
 
 const OptionSpec* findOption(const QString& name)
@@ -115,24 +112,30 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
     const QString name = QLatin1String(given.spec->name);
     const QString& value = given.value;
     auto refuse = [&](const QString& why) {
-        *error = name + QStringLiteral(": ") + why;
+        *error = tr("%1: %2").arg(name, why);
         return false;
     };
 
     if (name == QLatin1String("--quiet")) {
         args->quiet = true;
+    } else if (name == QLatin1String("--lang")) {
+        // Installed by main() before the parse, so that every message of the
+        // run is in that language; checked here.
+        const std::optional<i18n::Language> language = i18n::languageNamed(value);
+        if (!language)
+            return refuse(tr("unknown language %1 (use zh or en)").arg(quoted(value)));
+        args->language = i18n::languageCode(*language);
     } else if (name == QLatin1String("--dry-run")) {
         args->dryRun = true;
     } else if (name == QLatin1String("--report")) {
         if (value.isEmpty())
-            return refuse(QStringLiteral("no report file given"));
+            return refuse(tr("no report file given"));
         args->reportFile = value;
     } else if (name == QLatin1String("--copies")) {
         static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
         const int copies = value.toInt();
         if (!digits.match(value).hasMatch() || copies < 1 || copies > maxCopies)
-            return refuse(quoted(value) +
-                          QStringLiteral(" is not a number of copies from 1 to 999"));
+            return refuse(tr("%1 is not a number of copies from 1 to 999").arg(quoted(value)));
         args->printTarget.copies = copies;
     } else if (name == QLatin1String("--collate")) {
         args->printTarget.collate = true;
@@ -145,8 +148,8 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
         else if (value == QLatin1String("short"))
             args->printTarget.duplex = Duplex::ShortEdge;
         else
-            return refuse(QStringLiteral("unknown duplex mode ") + quoted(value) +
-                          QStringLiteral(" (use none, long or short)"));
+            return refuse(
+                tr("unknown duplex mode %1 (use none, long or short)").arg(quoted(value)));
     } else if (name == QLatin1String("--no-skip-empty")) {
         args->skipEmptySheets = false;
     } else if (name == QLatin1String("--first-sheet")) {
@@ -155,42 +158,42 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
         // Taken as typed, like the window's name edit: names are matched
         // exactly, blanks included.
         if (value.isEmpty())
-            return refuse(QStringLiteral("no sheet name given"));
+            return refuse(tr("no sheet name given"));
         args->appointedSheetsOnly = true;
         args->appointedSheetNames = value;
     } else if (name == QLatin1String("--list")) {
         if (value.isEmpty())
-            return refuse(QStringLiteral("no list file given"));
+            return refuse(tr("no list file given"));
         args->listFile = value;
     } else if (name == QLatin1String("--range")) {
         static const QRegularExpression rangeChars(QStringLiteral("^[0-9a-zA-Z:]+$"));
         const QString range = value.trimmed();
         if (range.isEmpty())
-            return refuse(QStringLiteral("no cell range given"));
+            return refuse(tr("no cell range given"));
         if (!rangeChars.match(range).hasMatch())
-            return refuse(quoted(value) +
-                          QStringLiteral(" may hold only letters, digits and \":\" (as A1:H20)"));
+            return refuse(
+                tr("%1 may hold only letters, digits and \":\" (as A1:H20)").arg(quoted(value)));
         args->printRangeOnly = true;
         args->printRange = range;
     } else if (name == QLatin1String("--paper")) {
         if (!parsePaper(value, &args->paperSize))
-            return refuse(QStringLiteral("unknown paper size ") + quoted(value) +
-                          QStringLiteral(" (use A3, A4, A5, B4, B5 or default)"));
+            return refuse(
+                tr("unknown paper size %1 (use A3, A4, A5, B4, B5 or default)").arg(quoted(value)));
     } else if (name == QLatin1String("--sheet-delay") ||
                name == QLatin1String("--workbook-delay")) {
         int* target = name == QLatin1String("--sheet-delay") ? &args->sheetDelaySeconds
                                                              : &args->workbookDelaySeconds;
         if (!parseDelay(value, target))
-            return refuse(quoted(value) + QStringLiteral(" is not a whole number of seconds "
-                                                         "from 0 to 900"));
+            return refuse(
+                tr("%1 is not a whole number of seconds from 0 to 900").arg(quoted(value)));
     } else if (name == QLatin1String("--printer")) {
         if (value.isEmpty())
-            return refuse(QStringLiteral("no printer name given"));
+            return refuse(tr("no printer name given"));
         args->printTarget.kind = spreadsheet::PrintTarget::NamedPrinter;
         args->printTarget.name = value;
     } else if (name == QLatin1String("--pdf")) {
         if (value.isEmpty())
-            return refuse(QStringLiteral("no folder given"));
+            return refuse(tr("no folder given"));
         args->printTarget.kind = spreadsheet::PrintTarget::PdfDirectory;
         args->printTarget.name = value;
     } else if (name == QLatin1String("--orientation")) {
@@ -199,8 +202,8 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
         else if (value.compare(QLatin1String("landscape"), Qt::CaseInsensitive) == 0)
             args->orientation = spreadsheet::OrientationLandscape;
         else
-            return refuse(QStringLiteral("unknown orientation ") + quoted(value) +
-                          QStringLiteral(" (use portrait or landscape)"));
+            return refuse(
+                tr("unknown orientation %1 (use portrait or landscape)").arg(quoted(value)));
         args->changeOrientation = true;
     } else {
         Margin* margin = nullptr;
@@ -217,8 +220,8 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
         else
             margin = &args->footer;
         if (!parseMargin(value, &margin->cm))
-            return refuse(quoted(value) + QStringLiteral(" is not a margin from 0 to 99.99 cm "
-                                                         "with at most two decimals"));
+            return refuse(tr("%1 is not a margin from 0 to 99.99 cm with at most two decimals")
+                              .arg(quoted(value)));
         margin->change = true;
     }
     return true;
@@ -266,7 +269,7 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
         const QString name = equals < 0 ? argument : argument.left(equals);
         const OptionSpec* spec = findOption(name);
         if (!spec) {
-            *error = name + QStringLiteral(": unknown option");
+            *error = tr("%1: unknown option").arg(name);
             return false;
         }
         GivenOption option{spec, QString()};
@@ -276,18 +279,18 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
             } else if (i + 1 < arguments.size()) {
                 option.value = arguments.at(++i);
             } else {
-                *error = name + QStringLiteral(": value missing");
+                *error = tr("%1: value missing").arg(name);
                 return false;
             }
         } else if (equals >= 0) {
-            *error = name + QStringLiteral(": takes no value");
+            *error = tr("%1: takes no value").arg(name);
             return false;
         }
         given.append(option);
     }
 
     if (positional.isEmpty()) {
-        *error = QStringLiteral("no command given (use print or page-setup; see --help)");
+        *error = tr("no command given (use print or page-setup; see --help)");
         return false;
     }
     const QString command = positional.takeFirst();
@@ -296,17 +299,17 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
     } else if (command == QLatin1String("page-setup")) {
         args.command = Command::PageSetup;
     } else {
-        *error = QStringLiteral("unknown command ") + quoted(command) +
-                 QStringLiteral(" (use print or page-setup; see --help)");
+        *error =
+            tr("unknown command %1 (use print or page-setup; see --help)").arg(quoted(command));
         return false;
     }
     if (positional.isEmpty() || positional.first().isEmpty()) {
-        *error = QStringLiteral("FOLDER: no folder given");
+        *error = tr("FOLDER: no folder given");
         return false;
     }
     args.folder = positional.takeFirst();
     if (!positional.isEmpty()) {
-        *error = quoted(positional.first()) + QStringLiteral(": unexpected argument");
+        *error = tr("%1: unexpected argument").arg(quoted(positional.first()));
         return false;
     }
 
@@ -317,11 +320,11 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
     for (const GivenOption& option : std::as_const(given)) {
         const QString name = QLatin1String(option.spec->name);
         if (option.spec->scope == Scope::PrintOnly && args.command != Command::Print) {
-            *error = name + QStringLiteral(": only for the print command");
+            *error = tr("%1: only for the print command").arg(name);
             return false;
         }
         if (option.spec->scope == Scope::PageSetupOnly && args.command != Command::PageSetup) {
-            *error = name + QStringLiteral(": only for the page-setup command");
+            *error = tr("%1: only for the page-setup command").arg(name);
             return false;
         }
         if (!applyValue(option, &args, error))
@@ -330,7 +333,7 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
         pdfGiven = pdfGiven || name == QLatin1String("--pdf");
     }
     if (printerGiven && pdfGiven) {
-        *error = QStringLiteral("--pdf: cannot be combined with --printer");
+        *error = tr("--pdf: cannot be combined with --printer");
         return false;
     }
     // A PDF file has no copies, collation or sides: refused, not ignored.
@@ -339,7 +342,7 @@ bool parseArguments(const QStringList& arguments, CliArguments* result, QString*
             const QString name = QLatin1String(option.spec->name);
             if (name == QLatin1String("--copies") || name == QLatin1String("--collate") ||
                 name == QLatin1String("--duplex")) {
-                *error = name + QStringLiteral(": cannot be combined with --pdf");
+                *error = tr("%1: cannot be combined with --pdf").arg(name);
                 return false;
             }
         }
@@ -391,7 +394,7 @@ runs::PageSetupOptions pageSetupOptions(const CliArguments& args)
 
 QString usageText()
 {
-    return QStringLiteral(
+    return tr(
         "Usage: quorvane-cli print FOLDER [options]\n"
         "  or:  quorvane-cli page-setup FOLDER [options]\n"
         "\n"
@@ -413,6 +416,8 @@ QString usageText()
         "                        outcome (done, failed, skipped), sheets, pages, reason\n"
         "  --dry-run             open every workbook as the run would, print or change\n"
         "                        nothing, and tell what the run would do\n"
+        "  --lang zh|en          language of the messages: Chinese or English (default:\n"
+        "                        Chinese on a Chinese system, English elsewhere)\n"
         "  -h, --help            show this text\n"
         "  --version             show the program's version\n"
         "\n"

@@ -31,6 +31,7 @@ struct CliArguments
     QString folder;   // as given
     QString listFile; // --list; empty when the folder's own walk is used
     bool quiet = false;
+    QString language;   // --lang: "zh" or "en"; empty when not given
     QString reportFile; // --report: a CSV row per workbook of the run
     bool dryRun = false;
 
@@ -66,8 +67,12 @@ runs::SheetSelection sheetSelection(const CliArguments& arguments);
 runs::PrintOptions printOptions(const CliArguments& arguments);
 runs::PageSetupOptions pageSetupOptions(const CliArguments& arguments);
 
-// The --help text, English, ending with a line feed.
+// The --help text, in the interface language, ending with a line feed.
 QString usageText();
+
+// A text of the command line in the interface language (the texts are
+// written in English).
+QString tr(const char* text);
 
 // Limits shared with the window's controls.
 constexpr int maxDelaySeconds = 900;

@@ -7,6 +7,7 @@
 #include "runs/runs.h"
 #include "worklist/worklist.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -54,8 +55,7 @@ QString workbookListFromFile(const QString& text)
 
 QString workbookCountText(int count)
 {
-    return count == 1 ? QStringLiteral("1 workbook")
-                      : QString::number(count) + QStringLiteral(" workbooks");
+    return count == 1 ? tr("1 workbook") : tr("%1 workbooks").arg(count);
 }
 
 } // namespace
@@ -97,8 +97,7 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
 {
     const QFileInfo folderInfo(args.folder);
     if (!folderInfo.isDir()) {
-        *error = QStringLiteral("FOLDER: \"") + args.folder +
-                 QStringLiteral("\" is not an existing folder");
+        *error = tr("FOLDER: \"%1\" is not an existing folder").arg(args.folder);
         return false;
     }
     run->folder = QDir::cleanPath(folderInfo.absoluteFilePath());
@@ -106,8 +105,7 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
     if (!args.listFile.isEmpty()) {
         QFile file(args.listFile);
         if (!QFileInfo(args.listFile).isFile() || !file.open(QIODevice::ReadOnly)) {
-            *error =
-                QStringLiteral("--list: cannot read \"") + args.listFile + QStringLiteral("\"");
+            *error = tr("--list: cannot read \"%1\"").arg(args.listFile);
             return false;
         }
         run->workbookList = workbookListFromFile(decodeListFile(file.readAll()));
@@ -118,8 +116,8 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
     if (!args.reportFile.isEmpty()) {
         const QFileInfo report(args.reportFile);
         if (report.isDir() || !report.absoluteDir().exists()) {
-            *error = QStringLiteral("--report: cannot write \"") + args.reportFile +
-                     QStringLiteral("\" (no such folder, or a folder)");
+            *error = tr("--report: cannot write \"%1\" (no such folder, or a folder)")
+                         .arg(args.reportFile);
             return false;
         }
     }
@@ -129,8 +127,7 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
     if (target.kind == spreadsheet::PrintTarget::NamedPrinter) {
         const PrinterQuery printers = listPrinters ? listPrinters() : PrinterQuery();
         if (!printers.ok) {
-            *error =
-                QStringLiteral("--printer: cannot list the system's printers: ") + printers.error;
+            *error = tr("--printer: cannot list the system's printers: %1").arg(printers.error);
             return false;
         }
         const auto known =
@@ -140,18 +137,17 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
             });
         if (known == printers.names.cend()) {
             const QString list = printers.names.isEmpty()
-                                     ? QStringLiteral("none is set up")
+                                     ? tr("none is set up")
                                      : printers.names.join(QStringLiteral(", "));
-            *error = QStringLiteral("--printer: unknown printer \"") + target.name +
-                     QStringLiteral("\"; known printers: ") + list;
+            *error =
+                tr("--printer: unknown printer \"%1\"; known printers: %2").arg(target.name, list);
             return false;
         }
         target.name = *known;
     } else if (target.kind == spreadsheet::PrintTarget::PdfDirectory) {
         const QString pdfDir = QDir::cleanPath(QFileInfo(target.name).absoluteFilePath());
         if (!QDir().mkpath(pdfDir) || !QFileInfo(pdfDir).isDir()) {
-            *error = QStringLiteral("--pdf: cannot create the folder \"") + target.name +
-                     QStringLiteral("\"");
+            *error = tr("--pdf: cannot create the folder \"%1\"").arg(target.name);
             return false;
         }
         target.name = pdfDir;
@@ -180,8 +176,7 @@ QString orientationName(const std::optional<int>& orientation)
 {
     if (!orientation)
         return QStringLiteral("?");
-    return *orientation == spreadsheet::OrientationLandscape ? QStringLiteral("landscape")
-                                                             : QStringLiteral("portrait");
+    return *orientation == spreadsheet::OrientationLandscape ? tr("landscape") : tr("portrait");
 }
 
 // What a page-setup dry run would change on one sheet: "left 1.91 -> 2.00 cm, ...".
@@ -193,24 +188,25 @@ QString plannedChange(const runs::RunEvent& event, const runs::PageSetupOptions&
         const runs::MarginSetting& setting;
         std::optional<double> spreadsheet::PageSetupValues::*value;
     } margins[] = {
-        {"left", options.left, &spreadsheet::PageSetupValues::left},
-        {"right", options.right, &spreadsheet::PageSetupValues::right},
-        {"top", options.top, &spreadsheet::PageSetupValues::top},
-        {"bottom", options.bottom, &spreadsheet::PageSetupValues::bottom},
-        {"header", options.header, &spreadsheet::PageSetupValues::header},
-        {"footer", options.footer, &spreadsheet::PageSetupValues::footer},
+        {QT_TRANSLATE_NOOP("cli", "left"), options.left, &spreadsheet::PageSetupValues::left},
+        {QT_TRANSLATE_NOOP("cli", "right"), options.right, &spreadsheet::PageSetupValues::right},
+        {QT_TRANSLATE_NOOP("cli", "top"), options.top, &spreadsheet::PageSetupValues::top},
+        {QT_TRANSLATE_NOOP("cli", "bottom"), options.bottom, &spreadsheet::PageSetupValues::bottom},
+        {QT_TRANSLATE_NOOP("cli", "header"), options.header, &spreadsheet::PageSetupValues::header},
+        {QT_TRANSLATE_NOOP("cli", "footer"), options.footer, &spreadsheet::PageSetupValues::footer},
     };
     QStringList parts;
     for (const auto& margin : margins) {
         if (margin.setting.change)
-            parts << QLatin1String(margin.name) + QLatin1Char(' ') +
-                         centimetres(event.before.*margin.value) + QStringLiteral(" -> ") +
-                         centimetres(event.after.*margin.value) + QStringLiteral(" cm");
+            parts << tr("%1 %2 -> %3 cm")
+                         .arg(tr(margin.name), centimetres(event.before.*margin.value),
+                              centimetres(event.after.*margin.value));
     }
     if (options.changeOrientation)
-        parts << QStringLiteral("orientation ") + orientationName(event.before.orientation) +
-                     QStringLiteral(" -> ") + orientationName(event.after.orientation);
-    return parts.isEmpty() ? QStringLiteral("nothing to change") : parts.join(QStringLiteral(", "));
+        parts << tr("orientation %1 -> %2")
+                     .arg(orientationName(event.before.orientation),
+                          orientationName(event.after.orientation));
+    return parts.isEmpty() ? tr("nothing to change") : parts.join(tr(", "));
 }
 
 // What the command line shows of a run: progress on standard error (failures
@@ -243,11 +239,11 @@ private:
                     m_pagesKnown = false;
                 else
                     m_pages += event.pages;
-                const QString what =
-                    event.run == runs::RunType::Print
-                        ? (event.pages < 0 ? QStringLiteral("?") : QString::number(event.pages)) +
-                              QStringLiteral(" pages")
-                        : plannedChange(event, m_pageSetup);
+                const QString what = event.run == runs::RunType::Print
+                                         ? cli::tr("%1 pages")
+                                               .arg(event.pages < 0 ? QStringLiteral("?")
+                                                                    : QString::number(event.pages))
+                                         : plannedChange(event, m_pageSetup);
                 line(m_out,
                      event.path + QLatin1Char('\t') + event.sheet + QLatin1Char('\t') + what);
             } else if (event.type == Type::WorkbookDone) {
@@ -255,11 +251,11 @@ private:
             } else if (event.type == Type::Report) {
                 line(m_out,
                      event.run == runs::RunType::Print
-                         ? QStringLiteral("%1 workbooks, %2 sheets, %3 pages")
+                         ? cli::tr("%1 workbooks, %2 sheets, %3 pages")
                                .arg(m_workbooks)
                                .arg(m_sheets)
                                .arg(m_pagesKnown ? QString::number(m_pages) : QStringLiteral("?"))
-                         : QStringLiteral("%1 workbooks, %2 sheets would change")
+                         : cli::tr("%1 workbooks, %2 sheets would change")
                                .arg(m_workbooks)
                                .arg(m_sheets));
                 return;
@@ -364,16 +360,18 @@ int runCli(const QStringList& arguments, const AppFactory& createApplication, QT
 
     int code = exitCodeFor(result);
     if (!args.reportFile.isEmpty() && !output.report().write(args.reportFile, &error)) {
-        err << QStringLiteral("quorvane-cli: --report: cannot write \"") << args.reportFile
-            << QStringLiteral("\": ") << error << '\n';
+        err << QStringLiteral("quorvane-cli: ")
+            << tr("--report: cannot write \"%1\": %2").arg(args.reportFile, error) << '\n';
         err.flush();
         if (code == ExitDone)
             code = ExitFailures;
     }
     if (result.ending == runs::Ending::Normal && !result.failed.isEmpty() && !args.dryRun) {
-        err << QStringLiteral("quorvane-cli: ") << workbookCountText(int(result.failed.size()))
-            << QStringLiteral(" could not be opened; listed in ")
-            << QDir::toNativeSeparators(failedListPath) << '\n';
+        err << QStringLiteral("quorvane-cli: ")
+            << tr("%1 could not be opened; listed in %2")
+                   .arg(workbookCountText(int(result.failed.size())),
+                        QDir::toNativeSeparators(failedListPath))
+            << '\n';
         err.flush();
     }
     return code;

@@ -1,6 +1,11 @@
 #include "cli/interrupt.h"
 
+#include "cli/cliargs.h"
+
 #include "engines/engines.h"
+
+#include <QByteArray>
+#include <QString>
 
 #include <atomic>
 #include <csignal>
@@ -51,9 +56,13 @@ void watchSignals()
             return;
         if (++received < 2)
             continue;
-        static const char message[] =
-            "quorvane-cli: interrupted again, ending the spreadsheet program at once\n";
-        [[maybe_unused]] const ssize_t written = ::write(2, message, sizeof message - 1);
+        // An ordinary thread, not the handler: the text may be translated.
+        const QByteArray message =
+            (QStringLiteral("quorvane-cli: ") +
+             tr("interrupted again, ending the spreadsheet program at once") + QLatin1Char('\n'))
+                .toLocal8Bit();
+        [[maybe_unused]] const ssize_t written =
+            ::write(2, message.constData(), size_t(message.size()));
         engines::terminateAllSpreadsheetProcesses();
         ::_exit(130);
     }

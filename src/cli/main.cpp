@@ -5,9 +5,11 @@
 #include "cli/clirun.h"
 #include "cli/interrupt.h"
 #include "engines/engines.h"
+#include "i18n/language.h"
 #include "quorvane_version.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QTextStream>
 
 #include <cstdio>
@@ -31,6 +33,13 @@ int main(int argc, char* argv[])
 #endif
 
     const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // The language of every message, usage errors included: --lang, else
+    // Chinese on a Chinese system and English elsewhere.  An unknown --lang
+    // value is refused by the parse, in the system's language.
+    const std::optional<i18n::Language> asked =
+        i18n::languageNamed(i18n::optionValue(arguments, QStringLiteral("--lang")));
+    i18n::installTranslation(asked.value_or(i18n::languageOf(QLocale::system())),
+                             QCoreApplication::applicationDirPath());
     cli::CliArguments parsed;
     QString error;
     if (cli::parseArguments(arguments, &parsed, &error) && parsed.version) {
