@@ -7,6 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools
     qtbase5-dev qtbase5-dev-tools
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qttools5-dev qttools5-dev-tools
+    qt6-translations-l10n qttranslations5-l10n
     libreoffice-calc libreoffice-core libreoffice-dev
     libzip-dev zipcmp unzip libgsf-bin libuchardet-dev libcups2-dev
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils

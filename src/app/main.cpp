@@ -3,10 +3,13 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "app/systemtray.h"
+#include "i18n/language.h"
 #include "platform/processes.h"
 #include "quorvane_version.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QLocale>
 #include <QSystemTrayIcon>
 
 #include <cstdio>
@@ -56,22 +59,38 @@ void quitOnTerminationSignal(QApplication& app)
 
 namespace {
 
-const char usageText[] =
-    "Usage: Quorvane [-autorun]\n"
-    "\n"
-    "Opens the window that prints every spreadsheet workbook (.xls, .xlsx, .xlsm,\n"
-    ".csv) under a folder in one run, and changes the margins and orientation of\n"
-    "all of them in one run.  The work is done by LibreOffice Calc in a hidden\n"
-    "process of its own; printing goes to the system's default printer.\n"
-    "\n"
-    "Only one copy runs at a time: starting the program ends a copy already running.\n"
-    "\n"
-    "  -autorun    start with only the tray icon when the desktop has a\n"
-    "              notification area\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n"
-    "\n"
-    "quorvane-cli runs the same print and page-setup runs without a window.\n";
+const char usageText[] = QT_TRANSLATE_NOOP(
+    "Quorvane", "Usage: Quorvane [-autorun] [-lang zh|en]\n"
+                "\n"
+                "Opens the window that prints every spreadsheet workbook (.xls, .xlsx, .xlsm,\n"
+                ".csv) under a folder in one run, and changes the margins and orientation of\n"
+                "all of them in one run.  The work is done by LibreOffice Calc in a hidden\n"
+                "process of its own; printing goes to a printer of the system's, or into PDF\n"
+                "files.\n"
+                "\n"
+                "Only one copy runs at a time: starting the program ends a copy already running.\n"
+                "\n"
+                "  -autorun    start with only the tray icon when the desktop has a\n"
+                "              notification area\n"
+                "  -lang zh|en the interface language: Chinese or English (without it,\n"
+                "              Chinese on a Chinese system and English elsewhere)\n"
+                "  --help      show this text\n"
+                "  --version   show the version\n"
+                "\n"
+                "quorvane-cli runs the same print and page-setup runs without a window.\n");
+
+// Installs the interface language: the one -lang names, else Chinese on a
+// Chinese system and English elsewhere.
+void installLanguage()
+{
+    const QString asked = QString::fromLocal8Bit(startup::state().language.c_str());
+    const std::optional<i18n::Language> named = i18n::languageNamed(asked);
+    if (!asked.isEmpty() && !named)
+        std::fprintf(stderr, "Quorvane: unknown language \"%s\" (use zh or en)\n",
+                     startup::state().language.c_str());
+    i18n::installTranslation(named.value_or(i18n::languageOf(QLocale::system())),
+                             QString::fromLocal8Bit(startup::state().appDir.c_str()));
+}
 
 // --help and --version are answered before anything else: they need no
 // display, and must not end a copy that is running.
@@ -79,7 +98,11 @@ bool answeredInformationRequest(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(usageText, stdout);
+            int coreArgc = 1;
+            QCoreApplication core(coreArgc, argv);
+            installLanguage();
+            std::fputs(QCoreApplication::translate("Quorvane", usageText).toLocal8Bit().constData(),
+                       stdout);
             return true;
         }
     }
@@ -96,10 +119,9 @@ bool answeredInformationRequest(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    startup::state() = startup::fromArguments(argc, argv, startup::runningExecutableFile());
     if (answeredInformationRequest(argc, argv))
         return 0;
-
-    startup::state() = startup::fromArguments(argc, argv, startup::runningExecutableFile());
 
     startup::keepSingleCopy(ownExecutableName());
 
@@ -107,6 +129,8 @@ int main(int argc, char* argv[])
 #if defined(Q_OS_UNIX)
     quitOnTerminationSignal(app);
 #endif
+
+    installLanguage();
 
     MainWindow window;
     if (!startup::startsHidden(startup::state().startArgument,

@@ -147,9 +147,11 @@ MainWindow::MainWindow(runcontrol::Services services, QWidget* parent)
     resize(width(), 500);
     normalHeight = 500;
 
-    ui->cmBox_PaperSize->addItems({QStringLiteral("默认"), QStringLiteral("A3"),
-                                   QStringLiteral("A4"), QStringLiteral("A5"), QStringLiteral("B4"),
-                                   QStringLiteral("B5")});
+    // The run is given the size's own word ("默认" keeps each sheet's size),
+    // whatever language the list is shown in.
+    ui->cmBox_PaperSize->addItem(tr("默认"), QStringLiteral("默认"));
+    for (const char* size : {"A3", "A4", "A5", "B4", "B5"})
+        ui->cmBox_PaperSize->addItem(QLatin1String(size), QLatin1String(size));
 
     m_printTarget = new PrintTargetChoice(
         ui->cmBox_Printer,
@@ -159,6 +161,12 @@ MainWindow::MainWindow(runcontrol::Services services, QWidget* parent)
         this);
     connect(m_printTarget, &PrintTargetChoice::chosen, this, &MainWindow::rememberPrintTarget);
     fillPrintTargets();
+    // The row's spacer would take every pixel the row lacks from the choice:
+    // the choice keeps the width the window has to spare at its own size.
+    const int spare = normalWidth - minimumSizeHint().width();
+    ui->cmBox_Printer->setMinimumWidth(
+        std::min(ui->cmBox_Printer->sizeHint().width(),
+                 ui->cmBox_Printer->minimumWidth() + std::max(spare, 0)));
 
     m_statusRow = new RunStatusRow(ui->lb_ShowDisposing);
     connect(m_statusRow, &RunStatusRow::retryClicked, this, &MainWindow::listFailedWorkbooks);
@@ -302,7 +310,7 @@ void MainWindow::on_cBox_PrintRange_clicked()
 
 void MainWindow::on_pBtn_SourcePath_clicked()
 {
-    const QString folder = chooseFolder(this, QStringLiteral("选择文件夹"), QStringLiteral("."));
+    const QString folder = chooseFolder(this, tr("选择文件夹"), QStringLiteral("."));
     if (folder.isEmpty())
         return;
     useFolder(folder);
@@ -333,7 +341,7 @@ void MainWindow::startRun(RunKind kind)
     settings::writeSetting(m_settingsPath, QByteArrayLiteral("sourcePath"), folder.toLocal8Bit());
 
     if (!QFileInfo(folder).isDir()) {
-        ui->lb_ShowDisposing->setText(QStringLiteral("文件夹不存在"));
+        ui->lb_ShowDisposing->setText(tr("文件夹不存在"));
         return;
     }
     spreadsheet::PrintTarget target;
@@ -363,7 +371,7 @@ void MainWindow::startRun(RunKind kind)
         m_printOptions.failedListPath = failedListPath;
         fillPrintOptions();
         m_control.pauseRequested = false;
-        ui->pBtn_Pause->setText(QStringLiteral("暂停"));
+        ui->pBtn_Pause->setText(tr("暂停"));
         m_control.stopRequested = false;
     } else {
         m_pageSetupOptions.folder = ui->lEdt_SourcePath->text();
@@ -445,7 +453,7 @@ void MainWindow::fillPrintOptions()
         options.printRange = ui->lEdt_PrintRange->text().trimmed();
     options.sheetDelaySeconds = displayedInteger(ui->sBox_PrintDelay);
     options.workbookDelaySeconds = displayedInteger(ui->sBox_PrintDelayWb);
-    options.paperSize = ui->cmBox_PaperSize->currentText();
+    options.paperSize = ui->cmBox_PaperSize->currentData().toString();
 }
 
 void MainWindow::fillPageSetupOptions()
@@ -618,10 +626,10 @@ void MainWindow::on_pBtn_Pause_clicked()
 {
     if (m_control.pauseRequested) {
         m_control.pauseRequested = false;
-        ui->pBtn_Pause->setText(QStringLiteral("暂停"));
+        ui->pBtn_Pause->setText(tr("暂停"));
     } else {
         m_control.pauseRequested = true;
-        ui->pBtn_Pause->setText(QStringLiteral("继续"));
+        ui->pBtn_Pause->setText(tr("继续"));
     }
 }
 

@@ -46,8 +46,19 @@ std::string runningExecutableFile()
 State fromArguments(int argc, const char* const* argv, const std::string& executableFile)
 {
     State s;
-    if (argc > 1 && argv[1])
-        s.startArgument = argv[1];
+    bool startArgumentSeen = false;
+    for (int i = 1; i < argc && argv[i]; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-lang") {
+            if (i + 1 < argc && argv[i + 1])
+                s.language = argv[++i];
+        } else if (argument.rfind("-lang=", 0) == 0) {
+            s.language = argument.substr(6);
+        } else if (!startArgumentSeen) {
+            s.startArgument = argument;
+            startArgumentSeen = true;
+        }
+    }
     if (argc > 0 && argv[0])
         s.exePath = argv[0];
     s.appDir = folderOf(executableFile.empty() ? s.exePath : executableFile);

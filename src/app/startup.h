@@ -12,7 +12,9 @@ namespace startup {
 
 struct State
 {
-    std::string startArgument; // first argument after the program name; empty when none
+    std::string startArgument; // first argument after the program name, leaving out
+                               // "-lang X"; empty when none
+    std::string language;      // X of "-lang X" or "-lang=X"; empty when not given
     std::string exePath;       // the program name argument as received
     std::string appDir;        // the executable's folder with a trailing separator, or empty
     std::string settingsPath;  // appDir + "Quorvane.mrw"
@@ -21,7 +23,8 @@ struct State
 // The process-wide start-up state.
 State& state();
 
-// Builds the state from main()'s arguments.  executableFile is where the
+// Builds the state from main()'s arguments.  "-lang X" (or "-lang=X") may
+// stand anywhere; the first other argument is the start argument.  executableFile is where the
 // system says the running executable lies; when empty, the program name
 // argument is used to find the folder.
 State fromArguments(int argc, const char* const* argv, const std::string& executableFile);

@@ -9,8 +9,8 @@
 SystemTray::SystemTray(QObject* parent)
     : QSystemTrayIcon(parent), trayMenu(std::make_unique<QMenu>())
 {
-    settingsAction = new QAction(QStringLiteral("软件设置"), this);
-    quitAction = new QAction(QStringLiteral("退出程序"), this);
+    settingsAction = new QAction(tr("软件设置"), this);
+    quitAction = new QAction(tr("退出程序"), this);
     trayMenu->addAction(settingsAction);
     trayMenu->addAction(quitAction);
     setContextMenu(trayMenu.get());

@@ -93,33 +93,26 @@ void StartupTest::stateFromArguments_data()
     QTest::addColumn<QString>("executableFile");
     QTest::addColumn<QString>("startArgument");
     QTest::addColumn<QString>("appDir");
+    QTest::addColumn<QString>("language");
 
-    QTest::newRow("full path") << QStringList{"/opt/quorvane/bin/Quorvane"} << ""
-                               << ""
-                               << "/opt/quorvane/bin/";
-    QTest::newRow("relative") << QStringList{"./Quorvane", "-autorun"} << ""
-                              << "-autorun"
-                              << "./";
-    QTest::newRow("bare name, no executable file") << QStringList{"Quorvane"} << ""
-                                                   << ""
-                                                   << "";
-    QTest::newRow("bare name, executable file known")
-        << QStringList{"Quorvane", "x"} << "/usr/local/bin/Quorvane"
-        << "x"
-        << "/usr/local/bin/";
-    QTest::newRow("executable file wins")
-        << QStringList{"/tmp/link/Quorvane"} << "/srv/app/Quorvane"
-        << ""
-        << "/srv/app/";
-    QTest::newRow("only the first argument") << QStringList{"/a/Quorvane", "first", "second"} << ""
-                                             << "first"
-                                             << "/a/";
-    QTest::newRow("Chinese folder")
-        << QStringList{QString::fromUtf8("/home/用户/工具/Quorvane")} << ""
-        << "" << QString::fromUtf8("/home/用户/工具/");
-    QTest::newRow("no arguments at all") << QStringList{} << ""
-                                         << ""
-                                         << "";
+    const auto row = [](const char* tag, const QStringList& arguments, const QString& exe,
+                        const QString& start, const QString& appDir, const QString& language) {
+        QTest::newRow(tag) << arguments << exe << start << appDir << language;
+    };
+    row("full path", {"/opt/quorvane/bin/Quorvane"}, "", "", "/opt/quorvane/bin/", "");
+    row("relative", {"./Quorvane", "-autorun"}, "", "-autorun", "./", "");
+    row("bare name, no executable file", {"Quorvane"}, "", "", "", "");
+    row("bare name, executable file known", {"Quorvane", "x"}, "/usr/local/bin/Quorvane", "x",
+        "/usr/local/bin/", "");
+    row("executable file wins", {"/tmp/link/Quorvane"}, "/srv/app/Quorvane", "", "/srv/app/", "");
+    row("only the first argument", {"/a/Quorvane", "first", "second"}, "", "first", "/a/", "");
+    row("Chinese folder", {QString::fromUtf8("/home/用户/工具/Quorvane")}, "", "",
+        QString::fromUtf8("/home/用户/工具/"), "");
+    row("no arguments at all", {}, "", "", "", "");
+    row("language first", {"/a/Quorvane", "-lang", "en", "-autorun"}, "", "-autorun", "/a/", "en");
+    row("language after", {"/a/Quorvane", "-autorun", "-lang=zh", "x"}, "", "-autorun", "/a/",
+        "zh");
+    row("language without a value", {"/a/Quorvane", "-lang"}, "", "", "/a/", "");
 }
 
 void StartupTest::stateFromArguments()
@@ -128,6 +121,7 @@ void StartupTest::stateFromArguments()
     QFETCH(QString, executableFile);
     QFETCH(QString, startArgument);
     QFETCH(QString, appDir);
+    QFETCH(QString, language);
 
     std::vector<QByteArray> bytes;
     for (const QString& argument : arguments)
@@ -143,6 +137,7 @@ void StartupTest::stateFromArguments()
     QCOMPARE(QString::fromLocal8Bit(s.exePath.c_str()), arguments.value(0));
     QCOMPARE(QString::fromLocal8Bit(s.appDir.c_str()), appDir);
     QCOMPARE(QString::fromLocal8Bit(s.settingsPath.c_str()), appDir + "Quorvane.mrw");
+    QCOMPARE(QString::fromLocal8Bit(s.language.c_str()), language);
 }
 
 void StartupTest::longFirstArgumentKeptWhole()
