@@ -174,7 +174,7 @@
 <context>
     <name>Quorvane</name>
     <message>
-        <source>Usage: Quorvane [-autorun] [-lang zh|en]
+        <source>Usage: Quorvane [-autorun]
 
 Opens the window that prints every spreadsheet workbook (.xls, .xlsx, .xlsm,
 .csv) under a folder in one run, and changes the margins and orientation of

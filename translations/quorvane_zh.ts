@@ -176,7 +176,7 @@
 <context>
     <name>Quorvane</name>
     <message>
-        <source>Usage: Quorvane [-autorun] [-lang zh|en]
+        <source>Usage: Quorvane [-autorun]
 
 Opens the window that prints every spreadsheet workbook (.xls, .xlsx, .xlsm,
 .csv) under a folder in one run, and changes the margins and orientation of
@@ -195,7 +195,7 @@ Only one copy runs at a time: starting the program ends a copy already running.
 
 quorvane-cli runs the same print and page-setup runs without a window.
 </source>
-        <translation>用法：Quorvane [-autorun] [-lang zh|en]
+        <translation>用法：Quorvane [-autorun]
 
 打开窗口：一次打印一个文件夹下的所有电子表格工作簿（.xls、.xlsx、.xlsm、
 .csv），或一次修改它们的页边距和纸张方向。工作由 LibreOffice Calc 在自己的

@@ -60,7 +60,7 @@ void quitOnTerminationSignal(QApplication& app)
 namespace {
 
 const char usageText[] = QT_TRANSLATE_NOOP(
-    "Quorvane", "Usage: Quorvane [-autorun] [-lang zh|en]\n"
+    "Quorvane", "Usage: Quorvane [-autorun]\n"
                 "\n"
                 "Opens the window that prints every spreadsheet workbook (.xls, .xlsx, .xlsm,\n"
                 ".csv) under a folder in one run, and changes the margins and orientation of\n"

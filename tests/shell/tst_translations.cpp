@@ -5,7 +5,6 @@
 #include "app/systemtray.h"
 #include "cli/cliargs.h"
 #include "i18n/language.h"
-#include "runcontrol/runprogress.h"
 #include "runs/messages.h"
 
 #include <QAbstractButton>
@@ -53,25 +52,17 @@ void TranslationsTest::languageChosen_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("systemLocale");
     QTest::addColumn<QString>("expected");
-
-    QTest::newRow("Chinese system") << QStringList{"print", "x"} << "zh_CN"
-                                    << "zh";
-    QTest::newRow("Taiwanese system") << QStringList{} << "zh_TW"
-                                      << "zh";
-    QTest::newRow("German system") << QStringList{} << "de_DE"
-                                   << "en";
-    QTest::newRow("C locale") << QStringList{} << "C"
-                              << "en";
-    QTest::newRow("option wins") << QStringList{"print", "--lang", "en", "x"} << "zh_CN"
-                                 << "en";
-    QTest::newRow("with =, any case") << QStringList{"--lang=ZH"} << "en_US"
-                                      << "zh";
-    QTest::newRow("unknown value") << QStringList{"--lang", "fr"} << "zh_CN"
-                                   << "zh";
-    QTest::newRow("value missing") << QStringList{"--lang"} << "en_GB"
-                                   << "en";
-    QTest::newRow("after --") << QStringList{"--", "--lang", "en"} << "zh_CN"
-                              << "zh";
+    const auto row = [](const char* tag, const QStringList& arguments, const char* locale,
+                        const char* expected) {
+        QTest::newRow(tag) << arguments << locale << expected;
+    };
+    row("Chinese system", {"print", "x"}, "zh_CN", "zh");
+    row("German system", {}, "de_DE", "en");
+    row("option wins", {"print", "--lang", "en", "x"}, "zh_CN", "en");
+    row("with =, any case", {"--lang=ZH"}, "en_US", "zh");
+    row("unknown value", {"--lang", "fr"}, "zh_CN", "zh");
+    row("value missing", {"--lang"}, "en_GB", "en");
+    row("after --", {"--", "--lang", "en"}, "zh_CN", "zh");
 }
 
 void TranslationsTest::languageChosen()
@@ -91,29 +82,16 @@ void TranslationsTest::textsTranslated_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("expected");
-
-    QTest::newRow("report") << "en"
-                            << "report"
-                            << "Printed 5 sheets of 2 workbooks in 7 s.";
-    QTest::newRow("failure with detail") << "en"
-                                         << "failure"
-                                         << "/a/b.xlsx: protected by a password (no key)";
-    QTest::newRow("delay") << "en"
-                           << "delay"
-                           << "Waiting 3 s before the next workbook!";
-    QTest::newRow("one sheet") << "en"
-                               << "progress"
-                               << "1 sheet printed, 0:05 elapsed";
-    QTest::newRow("Chinese stays")
-        << "zh"
-        << "report" << QString::fromUtf8("成功打印2个工作簿的5个sheet。耗时7秒。");
-    QTest::newRow("command line in Chinese") << "zh"
-                                             << "option" << QString::fromUtf8("--x：未知的选项");
-    QTest::newRow("command line in English") << "en"
-                                             << "option"
-                                             << "--x: unknown option";
-    QTest::newRow("usage in Chinese") << "zh"
-                                      << "usage" << QString::fromUtf8("用法：quorvane-cli print");
+    const auto row = [](const char* tag, const char* language, const char* what,
+                        const char* expected) {
+        QTest::newRow(tag) << language << what << QString::fromUtf8(expected);
+    };
+    row("report", "en", "report", "Printed 5 sheets of 2 workbooks in 7 s.");
+    row("failure with detail", "en", "failure", "/a/b.xlsx: protected by a password (no key)");
+    row("Chinese stays", "zh", "report", "成功打印2个工作簿的5个sheet。耗时7秒。");
+    row("command line in Chinese", "zh", "option", "--x：未知的选项");
+    row("command line in English", "en", "option", "--x: unknown option");
+    row("usage in Chinese", "zh", "usage", "用法：quorvane-cli print");
 }
 
 void TranslationsTest::textsTranslated()
@@ -136,18 +114,6 @@ void TranslationsTest::textsTranslated()
         event.path = QStringLiteral("/a/b.xlsx");
         event.failure = {spreadsheet::FailureKind::PasswordProtected, QStringLiteral("no key")};
         text = runs::eventText(event);
-    } else if (what == QLatin1String("delay")) {
-        event.type = runs::RunEvent::Type::WorkbookDelay;
-        event.seconds = 3;
-        text = runs::eventText(event);
-    } else if (what == QLatin1String("progress")) {
-        runcontrol::RunProgress progress;
-        event.type = runs::RunEvent::Type::RunStarted;
-        event.total = 2;
-        progress.apply(event, 0);
-        event.type = runs::RunEvent::Type::SheetDone;
-        progress.apply(event, 0);
-        text = progress.summaryText(5000);
     } else if (what == QLatin1String("option")) {
         cli::CliArguments arguments;
         QVERIFY(!cli::parseArguments({QStringLiteral("--x")}, &arguments, &text));
