@@ -130,10 +130,13 @@ struct Finished
     QString err;
 };
 
+// The texts looked for are the Chinese ones, whatever the system's language.
+const QStringList chinese{QStringLiteral("--lang"), QStringLiteral("zh")};
+
 Finished runCli(const QStringList& args)
 {
     QProcess process;
-    process.start(cliBinary(), args);
+    process.start(cliBinary(), args + chinese);
     Finished result;
     if (!process.waitForFinished(120000)) {
         process.kill();
@@ -419,8 +422,10 @@ void TestCliLibreOffice::sigtermStopsTheRun()
     const QString pdf = m_dir.filePath(QStringLiteral("pdf-stop"));
 
     QProcess process;
-    process.start(cliBinary(), {QStringLiteral("print"), folder, QStringLiteral("--pdf"), pdf,
-                                QStringLiteral("--workbook-delay"), QStringLiteral("1")});
+    process.start(cliBinary(),
+                  QStringList{QStringLiteral("print"), folder, QStringLiteral("--pdf"), pdf,
+                              QStringLiteral("--workbook-delay"), QStringLiteral("1")} +
+                      chinese);
     QVERIFY(process.waitForStarted());
     // Wait until the first workbook is being printed: the office runs then.
     QString err;
