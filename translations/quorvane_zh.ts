@@ -270,6 +270,174 @@ quorvane-cli 不用窗口执行同样的批量打印和批量修改。
     </message>
 </context>
 <context>
+    <name>biff::BiffWorkbook</name>
+    <message>
+        <source>The workbook is closed.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>%1 no longer exists.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>%1 is read-only.</source>
+        <translation type="unfinished">%1 是只读的。</translation>
+    </message>
+    <message>
+        <source>%1 changed after it was opened.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>biff::BookState</name>
+    <message>
+        <source>Not an Excel 97-2003 workbook (no compound file).</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>An encrypted Office Open XML workbook.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>An Excel 5.0/95 workbook.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A compound file without a workbook stream.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>biff::detail</name>
+    <message>
+        <source>Cannot create a temporary file beside %1: %2</source>
+        <translation type="unfinished">无法在 %1 旁边创建临时文件：%2</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation type="unfinished">无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>Cannot read the permissions of %1.</source>
+        <translation type="unfinished">无法读取 %1 的权限。</translation>
+    </message>
+    <message>
+        <source>Cannot write %1 to disk: %2</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cannot replace %1: %2</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cannot replace %1.</source>
+        <translation type="unfinished">无法替换 %1。</translation>
+    </message>
+    <message>
+        <source>The position of sheet %1 points to no sheet.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Sheet %1 is not in the Excel 97-2003 format.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Sheet %1 ends before its end record.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A record of sheet %1 runs past the end of the workbook stream.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The workbook stream is empty or cut short.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The workbook stream does not start with a BOF record.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The workbook is in an Excel format older than Excel 97.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The workbook stream does not start with the workbook globals.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The workbook globals end before their end record.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A record runs past the end of the workbook stream.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The workbook is encrypted.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A sheet record is too short.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A sheet name runs past its record.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A page margin must be from 0 to less than 49 inches.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The orientation must be portrait (1) or landscape (2).</source>
+        <translation type="unfinished">纸张方向必须是纵向（1）或横向（2）。</translation>
+    </message>
+    <message>
+        <source>The paper size code must be from 1 to 65535.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Only a worksheet's page setup can be changed.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A margin record of sheet %1 has the wrong size.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Sheet %1 has no page settings block.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The SETUP record of sheet %1 is too short.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>biff::detail::CompoundFile</name>
+    <message>
+        <source>A sector chain of the compound file is broken.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A stream of the compound file is shorter than its size.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A stream of the compound file runs past the end of the file.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No such stream in the compound file.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The workbook is too large for a compound file.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>cli</name>
     <message>
         <source>%1: %2</source>
@@ -831,6 +999,10 @@ Ctrl-C 会在关闭打开的工作簿和电子表格程序后停止运行。
     </message>
     <message>
         <source>%1：%2</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>电子表格程序无法启动</source>
         <translation type="unfinished" />
     </message>
 </context>

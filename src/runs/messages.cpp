@@ -35,7 +35,7 @@ QString failureText(const spreadsheet::Failure& failure)
     case FailureKind::None:
         return failure.detail;
     case FailureKind::NoApplication:
-        text = QStringLiteral("电子表格程序无法启动");
+        text = tr("电子表格程序无法启动");
         break;
     case FailureKind::NotFound:
         text = tr("文件不存在");
