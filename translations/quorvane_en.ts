@@ -41,7 +41,7 @@
     </message>
     <message>
         <source>打印前设置(打印多个指定名称表可以用||进行分隔,如：Sheet2||Sheet3||Sheet4)</source>
-        <translation>Before printing (several sheet names are joined by ||, as in Sheet2||Sheet3||Sheet4)</translation>
+        <translation>Before printing (join several sheet names with ||, as Sheet2||Sheet3||Sheet4)</translation>
     </message>
     <message>
         <source>只打印第一个表</source>
@@ -73,7 +73,7 @@
     </message>
     <message>
         <source>打印前修改(修改会被保存,操作前请先备份excel文件)</source>
-        <translation>Change before printing (the changes are saved into the files: back the Excel files up first)</translation>
+        <translation>Change before printing (saved into the files: back the Excel files up first)</translation>
     </message>
     <message>
         <source>页边距(厘米)：</source>

@@ -161,13 +161,6 @@ MainWindow::MainWindow(runcontrol::Services services, QWidget* parent)
         this);
     connect(m_printTarget, &PrintTargetChoice::chosen, this, &MainWindow::rememberPrintTarget);
     fillPrintTargets();
-    // The row's spacer would take every pixel the row lacks from the choice:
-    // the choice keeps the width the window has to spare at its own size.
-    const int spare = normalWidth - minimumSizeHint().width();
-    ui->cmBox_Printer->setMinimumWidth(
-        std::min(ui->cmBox_Printer->sizeHint().width(),
-                 ui->cmBox_Printer->minimumWidth() + std::max(spare, 0)));
-
     m_statusRow = new RunStatusRow(ui->lb_ShowDisposing);
     connect(m_statusRow, &RunStatusRow::retryClicked, this, &MainWindow::listFailedWorkbooks);
     m_progressTimer = new QTimer(this);
@@ -267,6 +260,21 @@ bool MainWindow::finishRunBeforeExit(int waitMs, int graceMs)
     workerThread = nullptr;
     m_running = false;
     return true;
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_printTargetWidened)
+        return;
+    m_printTargetWidened = true;
+    // The row's spacer would take every pixel the row lacks from the printer
+    // choice: the choice keeps what the window has to spare at its own width,
+    // measured once the fonts of the screen are known.
+    const int spare = normalWidth - minimumSizeHint().width();
+    ui->cmBox_Printer->setMinimumWidth(
+        std::min(ui->cmBox_Printer->sizeHint().width(),
+                 ui->cmBox_Printer->minimumWidth() + std::max(spare, 0)));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

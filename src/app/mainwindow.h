@@ -24,6 +24,7 @@ class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QMimeData;
+class QShowEvent;
 class QThread;
 class QTimer;
 class RunStatusRow;
@@ -102,6 +103,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -170,4 +172,5 @@ private:
     QTimer* m_progressTimer = nullptr;
     QString m_reportText;
     qint64 m_reportSeconds = 0;
+    bool m_printTargetWidened = false;
 };
