@@ -47,6 +47,7 @@ private:
         int sheets = 0;  // changes counted in S
         Failure failure; // list the workbook as failed
         Step step = Step::Continue;
+        bool hidden = false; // the sheet was passed over as hidden
     };
 
     Tally visitWorkbook(const BatchContext& ctx, spreadsheet::Workbook& book, const QString& path);
@@ -200,7 +201,10 @@ Batch::Tally Batch::visitWorkbook(const BatchContext& ctx, spreadsheet::Workbook
                                          : Failure{FailureKind::Unreadable, {}};
         return tally;
     }
-    const int count = sheetsToVisit(m_settings.sheets, sheetCount);
+    // Hidden sheets are not there for a user: "the first sheet" is then the
+    // first one shown.
+    const bool firstShown = m_settings.sheets.onlyFirstSheet && m_kind.skipsHiddenSheets();
+    const int count = firstShown ? sheetCount : sheetsToVisit(m_settings.sheets, sheetCount);
     for (int index = 1; index <= count; ++index) {
         tally.step = m_kind.beforeSheet(ctx, index);
         if (tally.step != Step::Continue)
@@ -210,7 +214,7 @@ Batch::Tally Batch::visitWorkbook(const BatchContext& ctx, spreadsheet::Workbook
         if (sheet.failure && !tally.failure)
             tally.failure = sheet.failure;
         tally.step = sheet.step;
-        if (tally.step != Step::Continue || m_session.lost())
+        if (tally.step != Step::Continue || m_session.lost() || (firstShown && !sheet.hidden))
             return tally;
     }
     return tally;
@@ -225,8 +229,11 @@ Batch::Tally Batch::visitSheet(const BatchContext& ctx, spreadsheet::Workbook& b
     std::unique_ptr<spreadsheet::Worksheet> sheet = book.worksheet(index);
     if (!sheet)
         return tally;
-    if (m_kind.skipsHiddenSheets() && sheet->visibility() != spreadsheet::SheetVisibility::Visible)
+    if (m_kind.skipsHiddenSheets() &&
+        sheet->visibility() != spreadsheet::SheetVisibility::Visible) {
+        tally.hidden = true;
         return tally;
+    }
 
     int row = 0;
     int column = 0;

@@ -38,6 +38,15 @@ inline FakeSheet describedSheet(const QString& description)
         sheet.noCell = true;
     } else if (kind == QLatin1String("nopagesetup")) {
         sheet.noPageSetup = true;
+    } else if (kind == QLatin1String("hidden")) {
+        sheet.visibility = spreadsheet::SheetVisibility::Hidden;
+    } else if (kind == QLatin1String("veryhidden")) {
+        sheet.visibility = spreadsheet::SheetVisibility::VeryHidden;
+    } else if (kind == QLatin1String("picture")) {
+        sheet = FakeSheet::blank(name);
+        sheet.drawings = true;
+    } else if (kind == QLatin1String("invisible")) {
+        sheet.nothingToPrint = true;
     }
     return sheet;
 }
