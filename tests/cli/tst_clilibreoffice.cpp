@@ -3,6 +3,7 @@
 // the middle of a run.  Each test skips when LibreOffice cannot be used.
 #include "engines/engines.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -284,8 +285,24 @@ void TestCliLibreOffice::printToPdf()
     if (!m_usable)
         QSKIP(qPrintable(m_whyNot));
 
-    // Every sheet of both workbooks; Sheet3 is empty and skipped.
+    // Every sheet of both workbooks; Sheet3 is empty and skipped.  A dry run
+    // first: the pages it counts are the pages then printed, and it prints
+    // nothing.
     const QString all = m_dir.filePath(QStringLiteral("pdf-all"));
+    const Finished dry = runCli({QStringLiteral("print"), m_folder, QStringLiteral("--pdf"), all,
+                                 QStringLiteral("--dry-run")});
+    QVERIFY2(dry.code == 0, qPrintable(dry.err));
+    QCOMPARE(pdfsIn(all).size(), 0);
+    QMap<QString, int> counted;
+    const QStringList dryLines = dry.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : dryLines.mid(0, dryLines.size() - 1)) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 3);
+        counted.insert(QFileInfo(fields[0]).completeBaseName() + QStringLiteral(" - ") + fields[1] +
+                           QStringLiteral(".pdf"),
+                       fields[2].section(QLatin1Char(' '), 0, 0).toInt());
+    }
+    QCOMPARE(dryLines.value(dryLines.size() - 1), QStringLiteral("2 个工作簿，3 个表，5 页"));
     const Finished first =
         runCli({QStringLiteral("print"), m_folder, QStringLiteral("--pdf"), all});
     QVERIFY2(first.code == 0, qPrintable(first.err));
@@ -304,6 +321,7 @@ void TestCliLibreOffice::printToPdf()
         sheets << it.key();
     }
     QVERIFY2(sheets.filter(QStringLiteral("Sheet2")).size() == 1, qPrintable(sheets.join('|')));
+    QCOMPARE(counted, pdfs);
 
     // A range of one named sheet: one PDF with the range's single page.
     const QString range = m_dir.filePath(QStringLiteral("pdf-range"));
@@ -366,13 +384,32 @@ void TestCliLibreOffice::pageSetupReadBack()
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(writeWorkbook(book));
 
-    const Finished done =
-        runCli({QStringLiteral("page-setup"), folder, QStringLiteral("--left"), QStringLiteral("2"),
-                QStringLiteral("--right"), QStringLiteral("1.5"), QStringLiteral("--top"),
-                QStringLiteral("3"), QStringLiteral("--bottom"), QStringLiteral("2.54"),
-                QStringLiteral("--header"), QStringLiteral("1"), QStringLiteral("--footer"),
-                QStringLiteral("0.8"), QStringLiteral("--orientation"), QStringLiteral("landscape"),
-                QStringLiteral("--sheets"), QStringLiteral("Sheet2")});
+    const QStringList options{QStringLiteral("--left"),        QStringLiteral("2"),
+                              QStringLiteral("--right"),       QStringLiteral("1.5"),
+                              QStringLiteral("--top"),         QStringLiteral("3"),
+                              QStringLiteral("--bottom"),      QStringLiteral("2.54"),
+                              QStringLiteral("--header"),      QStringLiteral("1"),
+                              QStringLiteral("--footer"),      QStringLiteral("0.8"),
+                              QStringLiteral("--orientation"), QStringLiteral("landscape"),
+                              QStringLiteral("--sheets"),      QStringLiteral("Sheet2")};
+    // A dry run tells from what to what, and writes nothing.
+    const QDateTime written = QFileInfo(book).lastModified();
+    const QByteArray bytes = [&] {
+        QFile f(book);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    const Finished dry = runCli(
+        QStringList{QStringLiteral("page-setup"), folder, QStringLiteral("--dry-run")} + options);
+    QVERIFY2(dry.code == 0, qPrintable(dry.err));
+    QVERIFY2(dry.out.contains(QStringLiteral("\tSheet2\t左 1.78 -> 2.00 厘米")) &&
+                 dry.out.contains(QStringLiteral("纸张方向 纵向 -> 横向")),
+             qPrintable(dry.out));
+    QCOMPARE(QFileInfo(book).lastModified(), written);
+    QFile unchanged(book);
+    QVERIFY(unchanged.open(QIODevice::ReadOnly));
+    QCOMPARE(unchanged.readAll(), bytes);
+
+    const Finished done = runCli(QStringList{QStringLiteral("page-setup"), folder} + options);
     QVERIFY2(done.code == 0, qPrintable(done.err));
     QVERIFY2(done.out.startsWith(QStringLiteral("成功修改1个工作簿的1个sheet。")),
              qPrintable(done.out));
