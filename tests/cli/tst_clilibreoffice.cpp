@@ -248,6 +248,7 @@ class TestCliLibreOffice : public QObject
 private slots:
     void initTestCase();
     void printToPdf();
+    void reportOnRealWorkbooks();
     void printToNamedPrinter();
     void pageSetupReadBack();
     void sigtermStopsTheRun();
@@ -335,6 +336,35 @@ void TestCliLibreOffice::printToPdf()
     QCOMPARE(rangePdfs.size(), 1);
     QVERIFY(rangePdfs.firstKey().endsWith(QLatin1String(" - Sheet2.pdf")));
     QCOMPARE(rangePdfs.first(), 1);
+}
+
+void TestCliLibreOffice::reportOnRealWorkbooks()
+{
+    if (!m_usable)
+        QSKIP(qPrintable(m_whyNot));
+    // A good workbook, a damaged one, and a listed one that is not there.
+    const QString folder = m_dir.filePath(QStringLiteral("report"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(writeWorkbook(folder + QStringLiteral("/good.xlsx")));
+    QVERIFY(writeFile(folder + QStringLiteral("/broken.xlsx"), QByteArray(3000, 'x')));
+    const QString list = folder + QStringLiteral("/list.txt");
+    QVERIFY(
+        writeFile(list, (folder + QStringLiteral("/broken.xlsx\n") + folder +
+                         QStringLiteral("/gone.xlsx\n") + folder + QStringLiteral("/good.xlsx\n"))
+                            .toUtf8()));
+    const QString report = folder + QStringLiteral("/report.csv");
+    const Finished done = runCli({QStringLiteral("print"), folder, QStringLiteral("--list"), list,
+                                  QStringLiteral("--pdf"), folder + QStringLiteral("/pdf"),
+                                  QStringLiteral("--report"), report});
+    QCOMPARE(done.code, 1);
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(
+        QString::fromUtf8(file.readAll()),
+        QStringLiteral("path,outcome,sheets,pages,reason\r\n") + folder +
+            QStringLiteral("/broken.xlsx,failed,0,0,\"damaged: plain text, not a workbook\"\r\n") +
+            folder + QStringLiteral("/gone.xlsx,skipped,0,0,not-found\r\n") + folder +
+            QStringLiteral("/good.xlsx,done,2,4,\r\n"));
 }
 
 void TestCliLibreOffice::printToNamedPrinter()
