@@ -2,6 +2,11 @@
 
 #include "platform/processes.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #if !defined(Q_OS_WIN)
 #include <unistd.h>
 #endif
@@ -77,9 +82,30 @@ bool startsHidden(const std::string& startArgument, bool trayAvailable)
     return trayAvailable && startArgument == "-autorun";
 }
 
+QString usableSettingsPath(const QString& beside, const QString& perUser)
+{
+    const QFileInfo file(beside);
+    const QString folder = file.absolutePath();
+    const bool systemFolder = folder.startsWith(QLatin1String("/usr/")) ||
+                              folder.startsWith(QLatin1String("/opt/")) ||
+                              !QFileInfo(folder).isWritable();
+    if (file.exists() || !systemFolder || perUser.isEmpty())
+        return beside;
+    if (!QFileInfo::exists(perUser)) {
+        QDir().mkpath(QFileInfo(perUser).absolutePath());
+        QFile created(perUser);
+        if (!created.open(QIODevice::WriteOnly))
+            return beside;
+    }
+    return perUser;
+}
+
 QString settingsFilePath()
 {
-    return QString::fromLocal8Bit(state().settingsPath.c_str());
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return usableSettingsPath(QString::fromLocal8Bit(state().settingsPath.c_str()),
+                              config.isEmpty() ? QString()
+                                               : config + QStringLiteral("/quorvane/Quorvane.mrw"));
 }
 
 } // namespace startup

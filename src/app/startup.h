@@ -44,7 +44,17 @@ void keepSingleCopy(const char* executableName);
 // True when the window should start hidden, reachable from the tray icon only.
 bool startsHidden(const std::string& startArgument, bool trayAvailable);
 
-// settingsPath of the process-wide state as a QString.
+// The settings file the window uses: settingsPath of the process-wide state,
+// unless the program is installed where a user keeps no files of their own
+// (see usableSettingsPath).
 QString settingsFilePath();
+
+// The file beside the executable (beside) when it exists, or when the
+// executable lies in a folder of the user's own (a build or unpacked folder:
+// the file is then never created, as there).  For a program installed in a
+// system folder (under /usr, /opt, or a folder the user cannot write), the
+// user's own file perUser instead, created empty when missing, so that the
+// window's choices are remembered.
+QString usableSettingsPath(const QString& beside, const QString& perUser);
 
 } // namespace startup

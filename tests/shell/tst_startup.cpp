@@ -85,7 +85,42 @@ private slots:
     void terminateSkipsCaller();
     void singleCopyRule_data();
     void singleCopyRule();
+    void settingsPath_data();
+    void settingsPath();
 };
+
+void StartupTest::settingsPath_data()
+{
+    QTest::addColumn<QString>("beside"); // {dir}: a folder of the user's own
+    QTest::addColumn<bool>("besideExists");
+    QTest::addColumn<bool>("perUserChosen");
+
+    QTest::newRow("beside, there") << "{dir}/Quorvane.mrw" << true << false;
+    QTest::newRow("beside, missing in a folder of one's own")
+        << "{dir}/Quorvane.mrw" << false << false;
+    QTest::newRow("installed in /usr/bin") << "/usr/bin/Quorvane.mrw" << false << true;
+    QTest::newRow("installed under /opt") << "/opt/quorvane/bin/Quorvane.mrw" << false << true;
+}
+
+void StartupTest::settingsPath()
+{
+    QFETCH(QString, beside);
+    QFETCH(bool, besideExists);
+    QFETCH(bool, perUserChosen);
+
+    QTemporaryDir own;
+    beside.replace(QStringLiteral("{dir}"), own.path());
+    if (besideExists) {
+        QFile file(beside);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QString perUser = own.filePath(QStringLiteral("config/quorvane/Quorvane.mrw"));
+    QCOMPARE(startup::usableSettingsPath(beside, perUser), perUserChosen ? perUser : beside);
+    // The user's own file is made so that it can be written; the one beside
+    // the executable never is.
+    QCOMPARE(QFileInfo::exists(perUser), perUserChosen);
+    QCOMPARE(QFileInfo::exists(beside), besideExists);
+}
 
 void StartupTest::stateFromArguments_data()
 {
