@@ -43,6 +43,11 @@ QString optionValue(const QStringList& arguments, const QString& option)
     return QString();
 }
 
+#ifndef QUORVANE_TRANSLATIONS_DIR
+// A build that names no installed data folder looks beside the program.
+#define QUORVANE_TRANSLATIONS_DIR ""
+#endif
+
 QStringList translationFolders(const QString& executableDir)
 {
     const QDir dir(executableDir);
@@ -51,8 +56,11 @@ QStringList translationFolders(const QString& executableDir)
         QDir::cleanPath(dir.filePath(QStringLiteral("../../translations"))),
         // <prefix>/bin beside <prefix>/share
         QDir::cleanPath(dir.filePath(QStringLiteral("../share/quorvane/translations"))),
+        // beside the program, as a Windows installation keeps them
+        QDir::cleanPath(dir.filePath(QStringLiteral("translations"))),
         QStringLiteral(QUORVANE_TRANSLATIONS_DIR),
     };
+    folders.removeAll(QString());
     folders.removeDuplicates();
     return folders;
 }

@@ -1,8 +1,8 @@
 #include "engines/biff/biffworkbook.h"
 
-#include "engines/biff/compoundfile.h"
 #include "engines/biff/replacefile.h"
 #include "engines/biff/workbookstream.h"
+#include "engines/compoundfile/compoundfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +16,7 @@
 namespace biff {
 
 using namespace detail;
+using cfb::CompoundFile;
 using namespace spreadsheet;
 
 namespace {

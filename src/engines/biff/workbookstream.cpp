@@ -1,6 +1,6 @@
 #include "engines/biff/workbookstream.h"
 
-#include "engines/biff/bytes.h"
+#include "engines/compoundfile/bytes.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -10,6 +10,8 @@
 #include <cmath>
 
 namespace biff::detail {
+
+using namespace cfb; // the byte helpers
 
 namespace {
 

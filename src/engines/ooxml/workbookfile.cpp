@@ -1,6 +1,6 @@
 #include "engines/ooxml/workbookfile.h"
 
-#include "engines/ooxml/compoundfile.h"
+#include "engines/compoundfile/compoundfile.h"
 #include "engines/ooxml/package.h"
 #include "platform/editblocker.h"
 
@@ -129,20 +129,25 @@ void readWorkbookStream(const QByteArray& stream, WorkbookFile* file)
 
 void readCompoundFile(const QByteArray& bytes, WorkbookFile* file)
 {
-    CompoundFile cfb;
-    if (!cfb.parse(bytes)) {
+    cfb::CompoundFile compound;
+    if (compound.parse(bytes) != cfb::CompoundFile::Status::Ok) {
         file->error = QStringLiteral("damaged compound file");
         return;
     }
-    if (cfb.hasStream(QStringLiteral("EncryptedPackage")) &&
-        cfb.hasStream(QStringLiteral("EncryptionInfo"))) {
+    const auto has = [&compound](const char* name) {
+        return compound.child(0, QLatin1String(name)) >= 0;
+    };
+    if (has("EncryptedPackage") && has("EncryptionInfo")) {
         file->workbook = true;
         file->encrypted = true;
         return;
     }
-    QByteArray stream = cfb.stream(QStringLiteral("Workbook"));
-    if (stream.isEmpty())
-        stream = cfb.stream(QStringLiteral("Book"));
+    QByteArray stream;
+    for (const char* name : {"Workbook", "Book"}) {
+        const int entry = compound.child(0, QLatin1String(name));
+        if (entry >= 0 && compound.readStream(entry, &stream) && !stream.isEmpty())
+            break;
+    }
     readWorkbookStream(stream, file);
     if (!file->workbook)
         file->error = QStringLiteral("compound file without a workbook stream");
@@ -228,7 +233,7 @@ WorkbookFile inspectWorkbookFile(const QString& path)
     if (head.startsWith("PK")) {
         file.content = WorkbookFile::Package;
         readPackage(path, &file);
-    } else if (isCompoundFileSignature(head)) {
+    } else if (cfb::hasCompoundFileSignature(head)) {
         file.content = WorkbookFile::CompoundFile;
         // Mapped, not read: a large .xls is only touched where it is parsed.
         const qint64 size = f.size();

@@ -1,5 +1,5 @@
 // Little-endian numbers in byte arrays, as compound files and BIFF records
-// store them.  The caller checks the bounds.  Internal to the BIFF engine.
+// store them.  The caller checks the bounds.
 #pragma once
 
 #include <QByteArray>
@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace biff::detail {
+namespace cfb {
 
 inline quint16 u16(const QByteArray& b, qint64 at)
 {
@@ -49,4 +49,4 @@ inline void putF64(QByteArray& b, qint64 at, double value)
     qToLittleEndian(bits, b.data() + at);
 }
 
-} // namespace biff::detail
+} // namespace cfb

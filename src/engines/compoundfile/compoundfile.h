@@ -1,20 +1,23 @@
 // A compound file (MS-CFB, "OLE2 structured storage", the container of .xls
 // workbooks) held in memory: its directory, the bytes of any stream, and a
-// copy of the file with one stream's bytes replaced.  Internal to the BIFF
-// engine.
+// copy of the file with one stream's bytes replaced.
 //
 // The replacement keeps everything else: when the stream keeps its size its
 // bytes are overwritten where they lie and every other byte of the file stays;
 // otherwise the compound file is laid out anew with the same directory entries
 // (names, class ids, state bits, times, tree links, in the same order) and the
-// same bytes in every other stream.
+// same bytes in every other stream.  Used by the engines that read or write
+// Excel's binary files and encrypted packages.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 
-namespace biff::detail {
+namespace cfb {
+
+// Whether bytes start with the signature of every compound file.
+bool hasCompoundFileSignature(const QByteArray& head);
 
 class CompoundFile
 {
@@ -77,4 +80,4 @@ private:
     QVector<Entry> m_entries;
 };
 
-} // namespace biff::detail
+} // namespace cfb

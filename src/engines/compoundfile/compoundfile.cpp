@@ -1,12 +1,12 @@
-#include "engines/biff/compoundfile.h"
+#include "engines/compoundfile/compoundfile.h"
 
-#include "engines/biff/bytes.h"
+#include "engines/compoundfile/bytes.h"
 
 #include <QCoreApplication>
 
 #include <cstring>
 
-namespace biff::detail {
+namespace cfb {
 
 namespace {
 
@@ -37,6 +37,11 @@ qint64 unitsFor(quint64 size, int shift)
 }
 
 } // namespace
+
+bool hasCompoundFileSignature(const QByteArray& head)
+{
+    return head.size() >= 8 && std::memcmp(head.constData(), kSignature, 8) == 0;
+}
 
 CompoundFile::Status CompoundFile::parse(const QByteArray& image, QString* detail)
 {
@@ -393,4 +398,4 @@ bool CompoundFile::rebuild(int entry, const QByteArray& data, QByteArray* image,
     return true;
 }
 
-} // namespace biff::detail
+} // namespace cfb
