@@ -12,6 +12,7 @@ Services desktopServices()
     services.environment.sleep = &runs::sleepMilliseconds;
     services.environment.now = &runs::wallClockSeconds;
     services.environment.showFailedList = &openInTextEditor;
+    services.environment.applications = runs::defaultApplications();
     services.endSpreadsheetProcesses = &engines::terminateAllSpreadsheetProcesses;
     services.listPrinters = &printers::systemPrinters;
     return services;

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace runs {
 
 // How a step that may end the run went.
@@ -23,7 +25,8 @@ enum class Step {
     InvalidRange, // the print range cannot be resolved: the Invalid range ending
 };
 
-// What every hook of a BatchKind may use.
+// What every hook of a BatchKind may use.  Each spreadsheet application of
+// the run has its own.
 struct BatchContext
 {
     RunControl& control;
@@ -31,6 +34,17 @@ struct BatchContext
     const EventSink& events;
     spreadsheet::Application& app;
     RunType run;
+    // The open workbook's print job when its sheets are printed several to
+    // a job; null: each sheet is printed at once.
+    spreadsheet::PrintJob* job = nullptr;
+    // Sends what waits in the job and tells of it, once the workbooks before
+    // this one are done (in the order of the list); then the workbook
+    // prints at once until its end.  False when the run ended before this
+    // workbook: nothing of it may be printed.
+    std::function<bool()> sendJob;
+    // Waits until the workbooks before this one are done, so that what is
+    // printed now comes after them; false as for sendJob.
+    std::function<bool()> takeTurn;
 
     void emitEvent(RunEvent event) const
     {
@@ -71,6 +85,8 @@ public:
         spreadsheet::PageSetupValues before, after; // a page-setup change
         spreadsheet::Failure failure;               // set: the workbook goes into the failure list
         Step step = Step::Continue;
+        // Waiting in ctx.job: counted, and told of, when the job is sent.
+        bool waiting = false;
     };
     // One match of a selected, non-empty sheet.  setup is the sheet's page
     // setup when pageSetupForEverySheet(), otherwise null.
@@ -84,7 +100,14 @@ public:
     // True: a workbook that failed after it was opened is taken out of W and
     // its sheets out of S (nothing of it was changed for good).
     virtual bool uncountsFailedWorkbooks() const = 0;
+    // True: the sheets of a workbook go into one print job where the
+    // application can do that (BatchContext::job).
+    virtual bool printsInJobs() const = 0;
 };
+
+// The failure that a print result stands for: what the application says
+// when it was lost on the way, the result's own otherwise.
+spreadsheet::Failure printFailure(const BatchContext& ctx, const spreadsheet::PrintResult& result);
 
 struct BatchSettings
 {
@@ -94,6 +117,10 @@ struct BatchSettings
     QString failedListPath;
     const spreadsheet::PrintTarget* printTarget = nullptr; // print run only
     bool clearsStopFlag = false; // the Stopped ending lowers stopRequested
+    // Spreadsheet applications working side by side, each on a workbook of
+    // its own; what they print, and what the run tells, keeps the order of
+    // the list.
+    int applications = 1;
 };
 
 RunResult runBatch(BatchKind& kind, const BatchSettings& settings, RunControl& control,

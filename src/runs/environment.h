@@ -24,7 +24,17 @@ struct RunEnvironment
     std::function<qint64()> now;
     // Shows a written failure list to the user; unset: the list stays a file.
     std::function<void(const QString& path)> showFailedList;
+    // Spreadsheet applications a print run may have working side by side,
+    // each on a workbook of its own, while its print jobs go out in the order
+    // of the list (PDF files are written side by side).  Never more than the
+    // processor cores; delays between workbooks or sheets make it one.
+    int applications = 1;
 };
+
+// As many applications as the machine has processor cores, where several
+// applications can work side by side (on Windows one: Excel and WPS are
+// desktop programs that this program drives one at a time).
+int defaultApplications();
 
 // Receives every event of a run, in the run's thread.
 using EventSink = std::function<void(const RunEvent&)>;

@@ -101,6 +101,7 @@ public:
         return failure;
     }
     bool uncountsFailedWorkbooks() const override { return true; }
+    bool printsInJobs() const override { return false; }
 
 private:
     const PageSetupOptions& m_options;

@@ -58,10 +58,13 @@ public:
     }
 
     // The run's only checkpoint for pause and stop.  A quitting program ends
-    // the run here as a stop does, and also ends a pause.
+    // the run here as a stop does, and also ends a pause.  Sheets waiting in
+    // a print job go out before a pause, as they would have one by one.
     Step beforeSheet(const BatchContext& ctx, int index) override
     {
         const RunControl& control = ctx.control;
+        if (control.pauseRequested && !ctx.sendJob())
+            return Step::Stop;
         while (control.pauseRequested) {
             ctx.env.sleep(100);
             if (control.stopRequested || control.quitRequested)
@@ -88,8 +91,9 @@ public:
     {
         Change change;
         spreadsheet::PrintResult printed;
+        std::unique_ptr<spreadsheet::Range> range;
         if (m_options.printRangeOnly && !m_options.printRange.isEmpty()) {
-            std::unique_ptr<spreadsheet::Range> range = sheet.range(m_options.printRange);
+            range = sheet.range(m_options.printRange);
             if (!range) {
                 // A dead application yields no range either; that is not the
                 // range's fault.
@@ -99,13 +103,33 @@ public:
                     change.step = Step::InvalidRange;
                 return change;
             }
-            printed = range->printOut();
-        } else {
-            printed = sheet.printOut();
+        }
+        const auto printOut = [&] {
+            if (ctx.job)
+                return range ? range->printOut(*ctx.job) : sheet.printOut(*ctx.job);
+            return range ? range->printOut() : sheet.printOut();
+        };
+        // What is printed at once comes after the workbooks before this one.
+        if (!ctx.job && !m_options.target.countOnly && !ctx.takeTurn()) {
+            change.step = Step::Stop;
+            return change;
+        }
+        printed = printOut();
+        if (printed.outcome == spreadsheet::PrintResult::NotJoined) {
+            // It needs a job of its own: the waiting sheets go first.
+            if (!ctx.sendJob()) {
+                change.step = Step::Stop;
+                return change;
+            }
+            printed = printOut();
         }
         switch (printed.outcome) {
         case spreadsheet::PrintResult::Printed:
             change.counted = true;
+            change.pages = printed.pages;
+            break;
+        case spreadsheet::PrintResult::Waiting:
+            change.counted = change.waiting = true;
             change.pages = printed.pages;
             break;
         case spreadsheet::PrintResult::NothingToPrint:
@@ -113,10 +137,9 @@ public:
             // page, no job, nothing wrong.
             break;
         case spreadsheet::PrintResult::Failed:
+        case spreadsheet::PrintResult::NotJoined: // not even in a job of its own
             // Not printed: not counted, and the workbook is listed.
-            change.failure = ctx.app.lost() ? ctx.app.lostFailure() : printed.failure;
-            if (!change.failure)
-                change.failure = Failure{FailureKind::PrintRefused, {}};
+            change.failure = printFailure(ctx, printed);
             break;
         }
         return change;
@@ -127,6 +150,12 @@ public:
         return Failure();
     }
     bool uncountsFailedWorkbooks() const override { return false; }
+    // Each sheet is a job of its own where a pause between sheets is asked
+    // for, and where the pages are only counted.
+    bool printsInJobs() const override
+    {
+        return m_options.sheetDelaySeconds <= 0 && !m_options.target.countOnly;
+    }
 
 private:
     // Tells of the delay and waits it out; a run that only counts pages waits
@@ -157,6 +186,12 @@ RunResult runPrint(const PrintOptions& options, RunControl& control, const RunEn
     settings.failedListPath = options.failedListPath;
     settings.printTarget = &options.target;
     settings.clearsStopFlag = true;
+    // Side by side only where no pause between workbooks or sheets is asked
+    // for: a pause is meant between the pages coming out.
+    const bool delays = options.sheetDelaySeconds > 0 || options.workbookDelaySeconds > 0;
+    settings.applications = delays && !options.target.countOnly
+                                ? 1
+                                : qBound(1, env.applications, defaultApplications());
     PrintKind kind(options);
     return runBatch(kind, settings, control, env, events);
 }

@@ -48,4 +48,13 @@ qint64 wallClockSeconds()
     return static_cast<qint64>(std::time(nullptr));
 }
 
+int defaultApplications()
+{
+#ifdef Q_OS_WIN
+    return 1;
+#else
+    return qMax(1, QThread::idealThreadCount());
+#endif
+}
+
 } // namespace runs

@@ -75,6 +75,9 @@ struct PrintResult
         Printed,        // handed to the print system (or written, or counted)
         NothingToPrint, // nothing visible to print: no job was made
         Failed,         // no job, or a refused one; failure says why
+        Waiting,        // in a print job, printed when the job is sent
+        NotJoined,      // cannot share a print job with the sheets waiting in
+                        // it: send the job, then print it again
     };
     Outcome outcome = Failed;
     int pages = -1; // pages of the job when known, -1 otherwise
@@ -82,10 +85,26 @@ struct PrintResult
 
     static PrintResult printed(int pages = -1) { return {Printed, pages, {}}; }
     static PrintResult nothing() { return {NothingToPrint, 0, {}}; }
+    static PrintResult waiting(int pages = -1) { return {Waiting, pages, {}}; }
+    static PrintResult notJoined() { return {NotJoined, -1, {}}; }
     static PrintResult failed(FailureKind kind, const QString& detail = QString())
     {
         return {Failed, -1, Failure{kind, detail}};
     }
+};
+
+// Sheets (or one area of each) printed together as one print job, in the
+// order they were added: fewer jobs for the print system, the same pages.
+// Whatever was added and not sent when the job goes is not printed.
+class PrintJob
+{
+public:
+    virtual ~PrintJob() = default;
+    // Sheets waiting to be sent.
+    virtual int waitingCount() const = 0;
+    // Hands the waiting sheets to the print system as one job (or writes
+    // them); the result stands for all of them.  Nothing waits afterwards.
+    virtual PrintResult send() = 0;
 };
 
 class Range
@@ -95,6 +114,9 @@ public:
     // "PrintOut()": prints this range alone.  Returns once the job has been
     // handed to the print system.
     virtual PrintResult printOut() = 0;
+    // Adds this range to a job of its workbook: Waiting, NotJoined, or what
+    // printOut() would say without printing anything.
+    virtual PrintResult printOut(PrintJob& job) = 0;
 };
 
 class Cell
@@ -174,6 +196,8 @@ public:
     virtual bool hasDrawings() = 0;
     // "PrintOut()": prints this sheet alone.
     virtual PrintResult printOut() = 0;
+    // Adds this sheet to a job of its workbook, as Range::printOut(job).
+    virtual PrintResult printOut(PrintJob& job) = 0;
 };
 
 class Workbook
@@ -190,6 +214,10 @@ public:
     virtual bool save(Failure* failure = nullptr) = 0;
     // "Close (Boolean)" with false: closes without saving.  Idempotent.
     virtual void close() = 0;
+    // A print job that sheets of this workbook can be added to, for the
+    // application's print target; null when every sheet is printed in a job
+    // of its own.  It must go before the workbook is closed.
+    virtual std::unique_ptr<PrintJob> printJob() = 0;
 };
 
 enum class OpenMode {

@@ -17,6 +17,8 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 #include <unistd.h>
 #include <zip.h>
 
@@ -39,23 +41,59 @@ PdfInfo pdfInfo(const QString& path)
 {
     PdfInfo info;
     QProcess process;
-    process.start(QStringLiteral("pdfinfo"), {path});
+    process.start(QStringLiteral("pdfinfo"),
+                  {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                   QStringLiteral("100000"), path});
     if (!process.waitForFinished(30000))
         return info;
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
     const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)"),
                                    QRegularExpression::MultilineOption);
-    const QRegularExpression size(QStringLiteral("^Page size:\\s+([\\d.]+) x ([\\d.]+)"),
+    const QRegularExpression size(QStringLiteral("^Page\\s+\\d*\\s*size:\\s+([\\d.]+) x ([\\d.]+)"),
                                   QRegularExpression::MultilineOption);
     const auto p = pages.match(out);
     if (p.hasMatch())
         info.pages = p.captured(1).toInt();
-    const auto s = size.match(out);
-    if (s.hasMatch()) {
-        info.width = s.captured(1).toDouble();
-        info.height = s.captured(2).toDouble();
+    for (auto it = size.globalMatch(out); it.hasNext();) {
+        const auto s = it.next();
+        info.sizes << QSizeF(s.captured(1).toDouble(), s.captured(2).toDouble());
+    }
+    if (!info.sizes.isEmpty()) {
+        info.width = info.sizes.first().width();
+        info.height = info.sizes.first().height();
     }
     return info;
+}
+
+QStringList spooledJobs(const QString& folder, const QStringList& prefixes, int count,
+                        const QStringList& before, int timeoutMs)
+{
+    static const QRegularExpression jobId(QStringLiteral("job_(\\d+)\\.pdf$"));
+    const auto jobs = [&] {
+        QStringList files;
+        for (const QString& file : pdfFiles(folder)) {
+            const bool ours = std::any_of(prefixes.begin(), prefixes.end(),
+                                          [&](const QString& p) { return file.startsWith(p); });
+            if (ours && !before.contains(file) && jobId.match(file).hasMatch())
+                files << file;
+        }
+        std::sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
+            return jobId.match(a).captured(1).toLongLong() <
+                   jobId.match(b).captured(1).toLongLong();
+        });
+        return files;
+    };
+    QDeadlineTimer deadline(timeoutMs);
+    while (jobs().size() < count && !deadline.hasExpired())
+        QThread::msleep(200);
+    QThread::msleep(3000); // a job too many would be there by now
+    const QStringList files = jobs();
+    // cups-pdf names the file before it is complete.
+    for (const QString& file : files) {
+        while (pdfInfo(QDir(folder).filePath(file)).pages == 0 && !deadline.hasExpired())
+            QThread::msleep(200);
+    }
+    return files;
 }
 
 QMap<QString, QByteArray> zipEntries(const QString& path)

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -21,10 +22,18 @@ QStringList pdfFiles(const QString& folder);
 struct PdfInfo
 {
     int pages = 0;
-    double width = 0;  // first page, points
-    double height = 0; // first page, points
+    double width = 0;    // first page, points
+    double height = 0;   // first page, points
+    QList<QSizeF> sizes; // every page, points
 };
 PdfInfo pdfInfo(const QString& path);
+
+// The files of print jobs that cups-pdf wrote into folder, named after a
+// document whose name starts with one of prefixes, in the order the print system
+// took the jobs (by job id); each complete before it is listed.  Waits up to
+// timeoutMs for count of them, and a little longer for any extra one.
+QStringList spooledJobs(const QString& folder, const QStringList& prefixes, int count,
+                        const QStringList& before = {}, int timeoutMs = 60000);
 
 // Entry name -> uncompressed bytes of every entry of a zip package.
 QMap<QString, QByteArray> zipEntries(const QString& path);

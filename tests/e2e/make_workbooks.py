@@ -5,8 +5,9 @@ text that tells its printout apart.
 
     make_workbooks.py FOLDER PREFIX
 
-Files: PREFIX-kinds.xlsx, PREFIX-macros.xlsm, PREFIX-gbk.csv,
-PREFIX-cp1252.csv.  Needs Debian's python3-openpyxl."""
+Files: PREFIX-kinds.xlsx, PREFIX-macros.xlsm, PREFIX-footers.xlsx,
+PREFIX-grouped.xlsx, PREFIX-gbk.csv, PREFIX-cp1252.csv.  Needs Debian's
+python3-openpyxl."""
 
 import sys
 import zipfile
@@ -123,6 +124,39 @@ def macros(path):
             z.writestr(name, data)
 
 
+def footers(path):
+    """Sheets whose page numbers, page counts and paper decide which of them
+    can share a print job."""
+    book = Workbook()
+    numbered = book.active
+    numbered.title = "Numbered"
+    rows(numbered, "numbered", 150)
+    numbered.oddFooter.center.text = "Page &P"
+    again = book.create_sheet("Again")  # numbered from 1 again, on its own style
+    rows(again, "again", 100)
+    again.oddFooter.center.text = "Page &P"
+    counted = book.create_sheet("Counted")  # "of &N": the pages of its own job
+    rows(counted, "counted", 100)
+    counted.oddFooter.center.text = "Page &P of &N"
+    wide = book.create_sheet("Wide")  # other paper
+    rows(wide, "wide", 3)
+    wide.page_setup.paperSize = wide.PAPERSIZE_A3
+    plain = book.create_sheet("Plain")
+    rows(plain, "plain", 3)
+    book.save(path)
+
+
+def grouped(path):
+    """Three sheets saved while two of them were selected together."""
+    book = Workbook()
+    for n, name in enumerate(["One", "Two", "Three"]):
+        sheet = book.active if n == 0 else book.create_sheet(name)
+        sheet.title = name
+        rows(sheet, name.lower(), 60 * (n + 1))
+        sheet.sheet_view.tabSelected = name != "Two"
+    book.save(path)
+
+
 def csvs(folder, prefix):
     # Made by a Chinese Excel: GBK, numbers, codes with leading zeros, long
     # account numbers, and a cell that only looks like a formula.
@@ -144,4 +178,6 @@ if __name__ == "__main__":
     folder, prefix = sys.argv[1], sys.argv[2]
     kinds("%s/%s-kinds.xlsx" % (folder, prefix))
     macros("%s/%s-macros.xlsm" % (folder, prefix))
+    footers("%s/%s-footers.xlsx" % (folder, prefix))
+    grouped("%s/%s-grouped.xlsx" % (folder, prefix))
     csvs(folder, prefix)

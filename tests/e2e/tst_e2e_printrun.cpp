@@ -3,13 +3,16 @@
 #include "e2esupport.h"
 #include "workbookgen.h"
 
+#include "runcontrol/services.h"
 #include "runs/options.h"
+#include "runs/runs.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
 
@@ -22,6 +25,10 @@ private slots:
     void initTestCase();
     void printRun_data();
     void printRun();
+    // Two offices side by side: the jobs go out, and the PDF files get their
+    // names, in the order of the list.
+    void twoOfficesKeepTheOrder_data();
+    void twoOfficesKeepTheOrder();
 
 private:
     QTemporaryDir m_dir;
@@ -60,12 +67,14 @@ void TestE2EPrintRun::printRun_data()
     QTest::addColumn<QString>("sheetNames"); // empty: every sheet
     QTest::addColumn<QString>("range");      // empty: whole sheets
     QTest::addColumn<QString>("paper");
-    QTest::addColumn<QList<int>>("pageCounts"); // sorted, one per PDF
+    QTest::addColumn<QList<int>>("pageCounts"); // of each workbook's jobs, in order
     QTest::addColumn<double>("pageWidth");      // points
     QTest::addColumn<QString>("report");
 
+    // The sheets of a workbook go out in one job: Sheet1 and Data, then
+    // Alpha and Beta.
     QTest::newRow("all sheets, empty one skipped, A3")
-        << QString() << QString() << "A3" << QList<int>{1, 1, 1, 2} << 842.0
+        << QString() << QString() << "A3" << QList<int>{3, 2} << 842.0
         << QStringLiteral("成功打印3个工作簿的4个sheet。");
     QTest::newRow("named sheets, a range, A5")
         << "Data||Beta||Nope"
@@ -113,32 +122,100 @@ void TestE2EPrintRun::printRun()
     const QByteArray failed = e2e::fileBytes(options.failedListPath);
     QCOMPARE(failed, QFile::encodeName(QDir::toNativeSeparators(d + "/broken.xlsx")) + "\n");
 
-    // cups-pdf writes each job a little after it was handed over: wait for
-    // the expected number, then a little longer to catch any extra job.
-    auto newPdfs = [&] {
-        QStringList now = e2e::pdfFiles(m_pdfFolder);
-        now.erase(std::remove_if(now.begin(), now.end(),
-                                 [&](const QString& f) {
-                                     return before.contains(f) ||
-                                            !(f.startsWith(m_book1) || f.startsWith(m_book2));
-                                 }),
-                  now.end());
-        return now;
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(newPdfs().size(), pageCounts.size(), 60000);
-    QTest::qWait(3000);
-    const QStringList pdfs = newPdfs();
-    QCOMPARE(pdfs.size(), pageCounts.size());
+    // The jobs in the order the print system took them: the workbooks in
+    // the order of the list, every page on the chosen paper.
+    const QStringList jobs =
+        e2e::spooledJobs(m_pdfFolder, {m_book1, m_book2}, pageCounts.size(), before);
+    QCOMPARE(jobs.size(), pageCounts.size());
     QList<int> counts;
-    for (const QString& pdf : pdfs) {
+    for (const QString& pdf : jobs) {
         const e2e::PdfInfo info = e2e::pdfInfo(m_pdfFolder + "/" + pdf);
         counts << info.pages;
-        QVERIFY2(qAbs(info.width - pageWidth) < 2.0,
-                 qPrintable(QStringLiteral("%1: width %2").arg(pdf).arg(info.width)));
+        for (const QSizeF& size : std::as_const(info.sizes))
+            QVERIFY2(qAbs(size.width() - pageWidth) < 2.0,
+                     qPrintable(QStringLiteral("%1: width %2").arg(pdf).arg(size.width())));
     }
-    std::sort(counts.begin(), counts.end());
     QCOMPARE(counts, pageCounts);
+    QVERIFY(jobs.first().startsWith(m_book1) && jobs.last().startsWith(m_book2));
 
+    QCOMPARE(e2e::childProcessesNamed("soffice.bin"), 0);
+}
+
+void TestE2EPrintRun::twoOfficesKeepTheOrder_data()
+{
+    QTest::addColumn<bool>("pdf");
+    QTest::newRow("printer") << false;
+    QTest::newRow("PDF folder") << true;
+}
+
+void TestE2EPrintRun::twoOfficesKeepTheOrder()
+{
+    QFETCH(bool, pdf);
+    // Six workbooks of two sheets, their page counts differing from the
+    // next one's; the last two have one name in two folders.
+    QTemporaryDir dir, out;
+    const QString prefix = QStringLiteral("order%1-").arg(QCoreApplication::applicationPid());
+    const int rows[] = {3, 150, 60, 300, 3, 150};
+    QStringList paths;
+    for (int i = 0; i < 6; ++i) {
+        const QString folder = dir.path() + (i < 4 ? "" : i == 4 ? "/a" : "/b");
+        QVERIFY(QDir().mkpath(folder));
+        paths << QDir::toNativeSeparators(folder + "/" + prefix +
+                                          (i < 4 ? QString::number(i + 1) : "same") + ".xlsx");
+        QVERIFY(
+            writeXlsx(paths.last(), {filledSheet("S", rows[i]), filledSheet("T", rows[5 - i])}));
+    }
+    runs::PrintOptions options;
+    options.workbookList = paths.join('\n');
+    options.paperSize = QStringLiteral("A4");
+    if (pdf)
+        options.target = {spreadsheet::PrintTarget::PdfDirectory, out.path()};
+    runs::RunEnvironment env = runcontrol::desktopServices().environment;
+    env.showFailedList = nullptr;
+    env.applications = 2;
+    runs::RunControl control;
+    QStringList started;
+    QMap<QString, int> pages; // "path|sheet" -> pages
+    int offices = 0;
+    const QStringList before = e2e::pdfFiles(m_pdfFolder);
+    const runs::RunResult result =
+        runs::runPrint(options, control, env, [&](const runs::RunEvent& event) {
+            offices = qMax(offices, e2e::childProcessesNamed("soffice.bin"));
+            if (event.type == runs::RunEvent::Type::WorkbookStarted)
+                started << event.path;
+            if (event.type == runs::RunEvent::Type::SheetDone)
+                pages.insert(event.path + "|" + event.sheet, event.pages);
+        });
+    QCOMPARE(result.ending, runs::Ending::Normal);
+    QCOMPARE(result.sheets, 12);
+    QCOMPARE(started, paths);
+    QCOMPARE(offices, qMin(2, QThread::idealThreadCount()));
+    const auto pagesOf = [&](int i, const char* sheet) {
+        return pages.value(paths[i] + "|" + sheet);
+    };
+
+    if (!pdf) {
+        // One job per workbook, in the order of the list.
+        const QStringList jobs = e2e::spooledJobs(m_pdfFolder, {prefix}, 6, before);
+        QCOMPARE(jobs.size(), 6);
+        for (int i = 0; i < 6; ++i) {
+            QVERIFY2(jobs[i].startsWith(QFileInfo(paths[i]).fileName()), qPrintable(jobs[i]));
+            QCOMPARE(e2e::pdfInfo(m_pdfFolder + "/" + jobs[i]).pages,
+                     pagesOf(i, "S") + pagesOf(i, "T"));
+        }
+    } else {
+        // One file per sheet; of two files of one name, the first workbook's
+        // is the one without a number.
+        QCOMPARE(e2e::pdfFiles(out.path()).size(), 12);
+        for (int i = 0; i < 6; ++i) {
+            for (const char* sheet : {"S", "T"}) {
+                const QString name = QFileInfo(paths[i]).completeBaseName() + " - " + sheet +
+                                     (i == 5 ? " (2)" : "") + ".pdf";
+                QCOMPARE(e2e::pdfInfo(out.path() + "/" + name).pages, pagesOf(i, sheet));
+            }
+        }
+    }
+    QVERIFY(pagesOf(4, "S") != pagesOf(5, "S"));
     QCOMPARE(e2e::childProcessesNamed("soffice.bin"), 0);
 }
 

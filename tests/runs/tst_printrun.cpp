@@ -118,6 +118,10 @@ private slots:
     void lostApplication_data();
     void lostApplication();
     void lostAtRangeQuery();
+    // Sheets of a workbook in one print job: the same events and printed
+    // sheets as one job each, fewer jobs.
+    void printJobs_data();
+    void printJobs();
     void subObjectsReleasedEarly();
 };
 
@@ -532,6 +536,7 @@ void TestPrintRun::stopOrQuitWhilePaused()
     const QStringList log = h.fake.log();
     const QStringList expected{
         QStringLiteral("open ") + path + QStringLiteral(" ReadOnly"),
+        QStringLiteral("PrintJob"),
         QStringLiteral("SheetCount"),
         QStringLiteral("Sleep 100"),
         QStringLiteral("Sleep 100"),
@@ -760,6 +765,93 @@ void TestPrintRun::subObjectsReleasedEarly()
     // Workbook, worksheet, cell, page setup and range at most.
     QVERIFY2(h.fake.peakLiveObjects() <= 5, qPrintable(QString::number(h.fake.peakLiveObjects())));
     checkClean(h);
+}
+
+void TestPrintRun::printJobs_data()
+{
+    QTest::addColumn<QString>("ownJob");  // a sheet that takes a job of its own
+    QTest::addColumn<QString>("pressAt"); // "pause" or "stop" at this call
+    QTest::addColumn<QString>("range");   // invalid on S2
+    QTest::addColumn<int>("sheetDelay");
+    QTest::addColumn<QStringList>("jobs");
+
+    const QStringList b{"SendJob T1"};
+    QTest::newRow("a job per workbook") << ""
+                                        << ""
+                                        << "" << 0 << QStringList{"SendJob S1 S2 S3"} + b;
+    QTest::newRow("a sheet that takes a job of its own")
+        << "S2"
+        << ""
+        << "" << 0 << QStringList{"SendJob S1", "SendJob S2", "SendJob S3"} + b;
+    QTest::newRow("pause before the second sheet")
+        << ""
+        << "pause PrintOut sheet S1"
+        << "" << 0 << QStringList{"SendJob S1", "SendJob S2 S3"} + b;
+    QTest::newRow("stop before the third sheet") << ""
+                                                 << "stop PrintOut sheet S2"
+                                                 << "" << 0 << QStringList{"SendJob S1 S2"};
+    QTest::newRow("range invalid on the second sheet") << ""
+                                                       << ""
+                                                       << "A1:B2" << 0 << QStringList{"SendJob S1"};
+    QTest::newRow("a delay between sheets: a job each") << ""
+                                                        << ""
+                                                        << "" << 1 << QStringList{};
+}
+
+void TestPrintRun::printJobs()
+{
+    QFETCH(QString, ownJob);
+    QFETCH(QString, pressAt);
+    QFETCH(QString, range);
+    QFETCH(int, sheetDelay);
+    QFETCH(QStringList, jobs);
+
+    // The same run with and without print jobs.
+    QStringList told[2];
+    QList<int> printCounts[2];
+    for (const bool inJobs : {false, true}) {
+        Harness h;
+        FakeWorkbook a = FakeWorkbook::withSheets({"S1", "S2", "S3"});
+        FakeWorkbook b = FakeWorkbook::withSheets({"T1"});
+        a.printJobs = b.printJobs = inJobs;
+        for (FakeSheet& sheet : a.sheets) {
+            sheet.pages = 2;
+            sheet.ownJob = sheet.name == ownJob;
+            if (sheet.name == QLatin1String("S2") && !range.isEmpty())
+                sheet.invalidRanges << range;
+        }
+        const QString pa = h.book("a.xlsx", a);
+        h.list({pa, h.book("b.xlsx", b)});
+        h.options.printRangeOnly = !range.isEmpty();
+        h.options.printRange = range;
+        h.options.sheetDelaySeconds = sheetDelay;
+        h.fake.setOnCall([&](const QString& line) {
+            if (!pressAt.isEmpty() && line == pressAt.section(' ', 1)) {
+                (pressAt.startsWith("pause") ? h.control.pauseRequested : h.control.stopRequested) =
+                    true;
+            }
+        });
+        h.env.onSleep = [&](int) { h.control.pauseRequested = false; };
+        h.run();
+        h.fake.setOnCall(nullptr);
+        for (const runs::RunEvent& event : h.env.eventList())
+            told[inJobs] << QStringLiteral("%1 %2 %3 %4 %5")
+                                .arg(int(event.type))
+                                .arg(QFileInfo(event.path).fileName(), event.sheet)
+                                .arg(event.pages)
+                                .arg(event.sheets);
+        for (const FakeSheet& sheet : h.fake.workbook(pa).sheets)
+            printCounts[inJobs] << sheet.printCount;
+        if (inJobs) {
+            QCOMPARE(h.fake.calls({"SendJob"}), jobs);
+            // A pause waits with nothing held back.
+            if (pressAt.startsWith("pause"))
+                QCOMPARE(h.fake.log().indexOf("SendJob S1") + 1, h.fake.log().indexOf("Sleep 100"));
+            checkClean(h);
+        }
+    }
+    QCOMPARE(told[1], told[0]);
+    QCOMPARE(printCounts[1], printCounts[0]);
 }
 
 QTEST_GUILESS_MAIN(TestPrintRun)

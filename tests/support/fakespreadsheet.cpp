@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -113,6 +114,66 @@ struct BookHandle
     }
 };
 
+// The print job of a workbook with FakeWorkbook::printJobs: sheets join it
+// as they are printed and go out together.
+class FakeJob : public PrintJob
+{
+public:
+    explicit FakeJob(std::shared_ptr<BookHandle> handle) : h(std::move(handle))
+    {
+        h->st->objectCreated();
+    }
+    ~FakeJob() override
+    {
+        if (h->closed)
+            h->st->addMisuse(QStringLiteral("print job released after Close: ") + h->path);
+        h->st->objectReleased();
+    }
+    int waitingCount() const override { return int(m_waiting.size()); }
+    PrintResult send() override
+    {
+        if (m_waiting.isEmpty())
+            return PrintResult::nothing();
+        QStringList names;
+        bool refused = false;
+        int pages = 0;
+        for (int index : std::as_const(m_waiting)) {
+            names << h->sheet(index).name;
+            refused = refused || h->sheet(index).printRefused;
+            pages += qMax(0, h->sheet(index).pages);
+        }
+        const QList<int> sent = m_waiting;
+        m_waiting.clear();
+        if (!h->call(QStringLiteral("SendJob ") + names.join(QLatin1Char(' '))))
+            return PrintResult::failed(FailureKind::OfficeCrashed);
+        if (refused)
+            return PrintResult::failed(FailureKind::PrintRefused, QStringLiteral("refused"));
+        for (int index : sent)
+            ++h->sheet(index).printCount;
+        return PrintResult::printed(pages);
+    }
+    // A sheet printed into the job, logged as line.
+    PrintResult join(int index, const QString& line)
+    {
+        FakeSheet& sheet = h->sheet(index);
+        const bool alone = std::any_of(m_waiting.begin(), m_waiting.end(),
+                                       [this](int w) { return h->sheet(w).ownJob; });
+        if ((sheet.ownJob || alone) && !m_waiting.isEmpty())
+            return PrintResult::notJoined();
+        if (!h->call(line))
+            return PrintResult::failed(FailureKind::OfficeCrashed);
+        if (sheet.nothingToPrint)
+            return PrintResult::nothing();
+        m_waiting << index;
+        return PrintResult::waiting(sheet.pages);
+    }
+    const BookHandle* handle() const { return h.get(); }
+
+private:
+    std::shared_ptr<BookHandle> h;
+    QList<int> m_waiting;
+};
+
 // Base of the sub-objects under a workbook: counts them while they live.
 class Child
 {
@@ -148,6 +209,17 @@ protected:
         return PrintResult::printed(sheet().pages);
     }
 
+    // One print call into a job; a job of another workbook prints at once.
+    PrintResult joined(PrintJob& job, const QString& line)
+    {
+        auto* fake = dynamic_cast<FakeJob*>(&job);
+        if (!fake || fake->handle() != h.get()) {
+            h->st->addMisuse(line + QStringLiteral(" into a job of another workbook"));
+            return printed(line);
+        }
+        return fake->join(index, line);
+    }
+
     std::shared_ptr<BookHandle> h;
     int index;
 };
@@ -161,6 +233,10 @@ public:
     PrintResult printOut() override
     {
         return printed(QStringLiteral("PrintOut range ") + m_address);
+    }
+    PrintResult printOut(PrintJob& job) override
+    {
+        return joined(job, QStringLiteral("PrintOut range ") + m_address);
     }
 
 private:
@@ -309,6 +385,10 @@ public:
     {
         return printed(QStringLiteral("PrintOut sheet ") + sheet().name);
     }
+    PrintResult printOut(PrintJob& job) override
+    {
+        return joined(job, QStringLiteral("PrintOut sheet ") + sheet().name);
+    }
 };
 
 class FakeWorkbookObject : public Workbook
@@ -370,6 +450,13 @@ public:
             if (h->generation == st.generation)
                 --st.openWorkbooks;
         }
+    }
+
+    std::unique_ptr<PrintJob> printJob() override
+    {
+        if (!h->call(QStringLiteral("PrintJob")) || !h->book().printJobs)
+            return nullptr;
+        return std::make_unique<FakeJob>(h);
     }
 
 private:

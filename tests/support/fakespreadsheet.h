@@ -12,7 +12,8 @@
 //                "Restart", "SetPrintTarget PdfDirectory /tmp/x",
 //                "Release application"
 //   workbooks    "open /tmp/x/a.xlsx ReadOnly" (or "ForEditing", "Inspect")
-//   workbook     "SheetCount", "worksheet 2", "Save", "Close"
+//   workbook     "SheetCount", "worksheet 2", "Save", "Close", "PrintJob"
+//   print job    "SendJob S1 S2" (the sheets sent together)
 //   worksheet    "Name", "UsedRange", "Cell 1 1", "PageSetup", "Range A1:B2",
 //                "Visible", "Drawings", "PrintOut sheet Sheet1"
 //   used range   "Row", "Column", "Rows", "Columns"
@@ -73,6 +74,9 @@ struct FakeSheet
     spreadsheet::SheetVisibility visibility = spreadsheet::SheetVisibility::Visible;
     // Drawing objects (a chart) on the sheet.
     bool drawings = false;
+    // In a print job, it takes a job of its own (NotJoined while other
+    // sheets wait).
+    bool ownJob = false;
     // Every write through the sheet's page setup returns false (and changes
     // nothing).
     bool pageSetupWritesFail = false;
@@ -101,6 +105,10 @@ struct FakeWorkbook
     // What sheetCount() answers instead of sheets.size() (-1: the sheets
     // collection cannot be had).
     std::optional<int> sheetCount;
+    // printJob() gives a job: printed sheets wait in it ("PrintOut ..." as
+    // they join) and go out together ("SendJob S1 S2"); one refused sheet
+    // fails the whole job.
+    bool printJobs = false;
 
     // Filled by the fake.
     int openCount = 0;

@@ -273,6 +273,7 @@ public:
     bool hasDrawings() override { return false; }
     // Only for page setup: nothing is printed from the file itself.
     PrintResult printOut() override { return PrintResult::failed(FailureKind::UnsupportedFormat); }
+    PrintResult printOut(PrintJob&) override { return printOut(); }
 
 private:
     StatePtr m_state;
@@ -348,6 +349,8 @@ public:
     }
 
     void close() override { m_state->close(); }
+    // Opened for its page setup only: nothing of it is printed.
+    std::unique_ptr<PrintJob> printJob() override { return nullptr; }
 
 private:
     StatePtr m_state;

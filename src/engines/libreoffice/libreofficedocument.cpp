@@ -168,6 +168,11 @@ public:
         return printCall(*m_state,
                          [&] { return printSheet(*m_state, m_sheet, m_sheetName, &m_address); });
     }
+    PrintResult printOut(PrintJob& job) override
+    {
+        return printCall(*m_state,
+                         [&] { return addToJob(job, *m_state, m_sheet, m_sheetName, &m_address); });
+    }
 
 private:
     StatePtr m_state;
@@ -266,6 +271,11 @@ public:
     {
         return printCall(*m_state, [&] { return printSheet(*m_state, m_sheet, m_name, nullptr); });
     }
+    PrintResult printOut(PrintJob& job) override
+    {
+        return printCall(*m_state,
+                         [&] { return addToJob(job, *m_state, m_sheet, m_name, nullptr); });
+    }
 
 private:
     StatePtr m_state;
@@ -344,6 +354,11 @@ public:
     }
 
     void close() override { m_state->close(); }
+
+    std::unique_ptr<PrintJob> printJob() override
+    {
+        return m_state->alive() ? makePrintJob(m_state) : nullptr;
+    }
 
 private:
     // Stores to a new file beside the original and renames it over the

@@ -1,20 +1,30 @@
-// Printing one sheet or one area of it, to a printer or into a PDF folder.
+// Printing one sheet or one area of it, to a printer or into a PDF folder,
+// and several sheets of a workbook in one print job.
 #include "engines/libreoffice/workbookstate.h"
 
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/frame/DispatchHelper.hpp>
+#include <com/sun/star/frame/XDispatchProvider.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/XCellFormatRangesSupplier.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
 #include <com/sun/star/sheet/XPrintAreas.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSheetCellRanges.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/table/BorderLine2.hpp>
+#include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/view/DuplexMode.hpp>
 #include <com/sun/star/view/PrintableState.hpp>
 #include <com/sun/star/view/XPrintJobBroadcaster.hpp>
@@ -26,14 +36,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -257,30 +272,75 @@ QString printSystemWords(const QString& printer)
 #endif
 }
 
-// The pages the office lays out for the active sheet (its print areas
+// The pages the office lays out for the selected sheets (their print areas
 // included) as it would print them; at least 1, as the office counts.
-int pagesOfActiveSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet)
+int pagesOfSelectedSheets(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet)
 {
     const Reference<view::XRenderable> renderable(state.document, UNO_QUERY_THROW);
     const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
     // The office keeps the layout of the last count for "the selected
-    // sheets" and gives it again after the active sheet changed: counting
-    // one cell first makes it lay the sheet out anew.
+    // sheets" and gives it again after the selection changed: counting one
+    // cell first makes it lay the sheets out anew.
     renderable->getRendererCount(Any(sheet->getCellByPosition(0, 0)),
                                  Sequence<beans::PropertyValue>());
     Sequence<beans::PropertyValue> options(2);
     options[0] = property("View", Any(model->getCurrentController()));
-    options[1] = property("PrintContent", Any(sal_Int32(1))); // the selected sheets: the active one
+    options[1] = property("PrintContent", Any(sal_Int32(1))); // the selected sheets
     return renderable->getRendererCount(Any(model), options);
 }
 
-// Prints the active sheet of the document to the session's print target.
-PrintResult printActiveSheet(WorkbookState& state, const QString& sheetName, int pages)
+sal_Int32 sheetIndex(const Reference<sheet::XSpreadsheet>& sheet)
+{
+    return Reference<sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)->getRangeAddress().Sheet;
+}
+
+// Selects exactly these sheets (0-based, at least one) in the office's view,
+// as clicking their tabs would; the first one becomes the shown sheet.  What
+// the office prints is the selected sheets.
+void selectSheets(WorkbookState& state, const std::vector<sal_Int32>& indexes)
+{
+    const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
+    const Reference<frame::XDispatchProvider> frame(model->getCurrentController()->getFrame(),
+                                                    UNO_QUERY_THROW);
+    Sequence<beans::PropertyValue> args(1);
+    args[0] =
+        property("Tables", Any(Sequence<sal_Int32>(indexes.data(), sal_Int32(indexes.size()))));
+    frame::DispatchHelper::create(state.session->context())
+        ->executeDispatch(frame, ou(".uno:SelectTables"), OUString(), 0, args);
+    state.oneSheetSelected = indexes.size() == 1;
+}
+
+// Makes the sheet the one shown and the only one selected, so that nothing
+// but this sheet is printed or counted; a failure when the office shows
+// another.
+std::optional<PrintResult> showOnly(WorkbookState& state,
+                                    const Reference<sheet::XSpreadsheet>& sheet,
+                                    const QString& sheetName)
+{
+    const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
+    const Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY_THROW);
+    // Showing another sheet moves a selection of one sheet along, but keeps
+    // a selection of several.
+    if (state.oneSheetSelected)
+        view->setActiveSheet(sheet);
+    else
+        selectSheets(state, {sheetIndex(sheet)});
+    // Whatever the office made of that, nothing but this sheet is printed.
+    const Reference<container::XNamed> active(view->getActiveSheet(), UNO_QUERY_THROW);
+    if (toQ(active->getName()) != sheetName)
+        return PrintResult::failed(
+            FailureKind::PrintRefused,
+            QStringLiteral("the office did not show sheet \"%1\"").arg(sheetName));
+    return std::nullopt;
+}
+
+// Prints the selected sheets of the document to the session's print target,
+// into pdfPath for a PDF folder.
+PrintResult printSelectedSheets(WorkbookState& state, const QString& pdfPath, int pages)
 {
     const PrintTarget target = state.session->printTarget();
     const Reference<view::XPrintable> printable(state.document, UNO_QUERY_THROW);
     std::vector<beans::PropertyValue> options{property("Wait", Any(true))};
-    QString pdfPath;
     if (target.kind == PrintTarget::NamedPrinter) {
         Sequence<beans::PropertyValue> printer(1);
         printer[0] = property("Name", Any(toOU(target.name)));
@@ -300,12 +360,6 @@ PrintResult printActiveSheet(WorkbookState& state, const QString& sheetName, int
                                 : words);
         }
     } else if (target.kind == PrintTarget::PdfDirectory) {
-        pdfPath = reservePdfPath(target.name, state.path, sheetName);
-        if (pdfPath.isEmpty())
-            return PrintResult::failed(
-                FailureKind::PrintRefused,
-                QStringLiteral("cannot create a PDF file in %1: %2")
-                    .arg(target.name, QString::fromLocal8Bit(std::strerror(errno))));
         options.push_back(property(
             "FileName", Any(toOU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded)))));
     }
@@ -344,19 +398,15 @@ PrintResult printActiveSheet(WorkbookState& state, const QString& sheetName, int
     } catch (...) {
         if (broadcaster.is())
             broadcaster->removePrintJobListener(watcher.get());
-        if (!pdfPath.isEmpty())
-            QFile::remove(pdfPath);
         throw;
     }
     if (broadcaster.is())
         broadcaster->removePrintJobListener(watcher.get());
     if (!pdfPath.isEmpty()) {
-        if (!result.value_or(true) || QFileInfo(pdfPath).size() == 0) {
-            QFile::remove(pdfPath);
+        if (!result.value_or(true) || QFileInfo(pdfPath).size() == 0)
             return PrintResult::failed(
                 FailureKind::PrintRefused,
                 QStringLiteral("no PDF file was written to %1").arg(target.name));
-        }
     } else if (!result.value_or(true)) {
         return PrintResult::failed(
             FailureKind::PrintRefused,
@@ -365,13 +415,38 @@ PrintResult printActiveSheet(WorkbookState& state, const QString& sheetName, int
     return PrintResult::printed(pages);
 }
 
-} // namespace
+// Prints the shown sheet alone: into its own PDF file for a PDF folder.
+PrintResult printShownSheet(WorkbookState& state, const QString& sheetName, int pages)
+{
+    const PrintTarget target = state.session->printTarget();
+    if (target.kind != PrintTarget::PdfDirectory)
+        return printSelectedSheets(state, QString(), pages);
+    const QString pdfPath = reservePdfPath(target.name, state.path, sheetName);
+    if (pdfPath.isEmpty())
+        return PrintResult::failed(
+            FailureKind::PrintRefused,
+            QStringLiteral("cannot create a PDF file in %1: %2")
+                .arg(target.name, QString::fromLocal8Bit(std::strerror(errno))));
+    PrintResult result;
+    try {
+        result = printSelectedSheets(state, pdfPath, pages);
+    } catch (...) {
+        QFile::remove(pdfPath);
+        throw;
+    }
+    if (result.outcome == PrintResult::Failed)
+        QFile::remove(pdfPath);
+    return result;
+}
 
-// The office prints a page of another sheet when asked to print a hidden
-// sheet, an empty sheet or an empty area, so those are caught here: they
-// print nothing.  A print area set for a range is put back afterwards.
-PrintResult printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet,
-                       const QString& sheetName, const table::CellRangeAddress* area)
+// Why the sheet, or the area, prints nothing (hidden, nothing visible on
+// it) or cannot be printed; nothing when it is to be printed.  The office
+// prints a page of another sheet when asked to print a hidden sheet, an
+// empty sheet or an empty area, so those are caught here.
+std::optional<PrintResult> notPrintable(WorkbookState& state,
+                                        const Reference<sheet::XSpreadsheet>& sheet,
+                                        const QString& sheetName,
+                                        const table::CellRangeAddress* area)
 {
     const Reference<beans::XPropertySet> sheetProps(sheet, UNO_QUERY_THROW);
     if (!get<bool>(sheetProps, "IsVisible"))
@@ -382,51 +457,463 @@ PrintResult printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet
                                    QStringLiteral("dialog sheet \"%1\": the office cannot print "
                                                   "dialog sheets")
                                        .arg(sheetName));
-    const Reference<sheet::XPrintAreas> printAreas(sheet, UNO_QUERY_THROW);
-    const Sequence<table::CellRangeAddress> saved = printAreas->getPrintAreas();
-    if (area) {
-        if (!areaHasContent(sheet, *area))
-            return PrintResult::nothing();
-    } else if (saved.getLength() > 0) {
-        bool content = false;
-        for (sal_Int32 i = 0; i < saved.getLength() && !content; ++i)
-            content = areaHasContent(sheet, saved[i]);
-        if (!content)
-            return PrintResult::nothing();
-    } else if (!areaHasContent(sheet, usedArea(sheet)) && !sheetHasShapes(state.document, sheet)) {
+    if (area)
+        return areaHasContent(sheet, *area) ? std::nullopt
+                                            : std::optional<PrintResult>(PrintResult::nothing());
+    const Sequence<table::CellRangeAddress> areas =
+        Reference<sheet::XPrintAreas>(sheet, UNO_QUERY_THROW)->getPrintAreas();
+    if (areas.getLength() > 0) {
+        for (sal_Int32 i = 0; i < areas.getLength(); ++i) {
+            if (areaHasContent(sheet, areas[i]))
+                return std::nullopt;
+        }
         return PrintResult::nothing();
     }
+    if (!areaHasContent(sheet, usedArea(sheet)) && !sheetHasShapes(state.document, sheet))
+        return PrintResult::nothing();
+    return std::nullopt;
+}
 
-    const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
-    const Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY_THROW);
-    view->setActiveSheet(sheet);
-    // Whatever the office made of that, nothing but this sheet is printed.
-    const Reference<container::XNamed> active(view->getActiveSheet(), UNO_QUERY_THROW);
-    if (toQ(active->getName()) != sheetName)
-        return PrintResult::failed(
-            FailureKind::PrintRefused,
-            QStringLiteral("the office did not show sheet \"%1\"").arg(sheetName));
-    const bool countOnly = state.session->printTarget().countOnly;
-    if (!area) {
-        const int pages = pagesOfActiveSheet(state, sheet);
-        return countOnly ? PrintResult::printed(pages) : printActiveSheet(state, sheetName, pages);
+// Sets the area as the sheet's only print area until it is put back, when
+// there is an area.
+class AreaOnly
+{
+public:
+    AreaOnly() = default;
+    AreaOnly(const Reference<sheet::XSpreadsheet>& sheet, const table::CellRangeAddress* area)
+    {
+        if (!area)
+            return;
+        m_areas.set(sheet, UNO_QUERY_THROW);
+        m_saved = m_areas->getPrintAreas();
+        Sequence<table::CellRangeAddress> only(1);
+        only[0] = *area;
+        m_areas->setPrintAreas(only);
+    }
+    void putBack()
+    {
+        if (m_areas.is())
+            m_areas->setPrintAreas(m_saved);
+        m_areas.clear();
     }
 
-    Sequence<table::CellRangeAddress> only(1);
-    only[0] = *area;
-    printAreas->setPrintAreas(only);
-    PrintResult ok;
+private:
+    Reference<sheet::XPrintAreas> m_areas;
+    Sequence<table::CellRangeAddress> m_saved;
+};
+
+// What the print system does to every job of the printer by default beyond
+// printing its pages: both sides of the paper, several pages on one side,
+// banner pages, stapling and the like.
+struct JobHabits
+{
+    bool known = false;
+    bool twoSided = false;
+    bool perJobExtras = false; // banner pages, several pages per side, finishings
+};
+
+JobHabits askJobHabits(const QString& printer)
+{
+    JobHabits habits;
+#ifdef QUORVANE_HAVE_CUPS
+    const QByteArray name = printer.toUtf8();
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT,
+                                         printer.isEmpty() ? nullptr : name.constData(), nullptr);
+    if (!dest)
+        return habits;
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof(uri), "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", dest->name);
+    cupsFreeDests(1, dest);
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char* const wanted[] = {"sides-default", "number-up-default", "job-sheets-default",
+                                         "finishings-default"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
+                  wanted);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    if (!response)
+        return habits;
+    if (ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+        habits.known = true;
+        if (ipp_attribute_t* sides = ippFindAttribute(response, "sides-default", IPP_TAG_KEYWORD))
+            habits.twoSided = qstrcmp(ippGetString(sides, 0, nullptr), "one-sided") != 0;
+        if (ipp_attribute_t* up = ippFindAttribute(response, "number-up-default", IPP_TAG_INTEGER))
+            habits.perJobExtras = habits.perJobExtras || ippGetInteger(up, 0) > 1;
+        if (ipp_attribute_t* sheets =
+                ippFindAttribute(response, "job-sheets-default", IPP_TAG_ZERO)) {
+            for (int i = 0; i < ippGetCount(sheets); ++i)
+                habits.perJobExtras =
+                    habits.perJobExtras || qstrcmp(ippGetString(sheets, i, nullptr), "none") != 0;
+        }
+        if (ipp_attribute_t* finishings =
+                ippFindAttribute(response, "finishings-default", IPP_TAG_ENUM)) {
+            for (int i = 0; i < ippGetCount(finishings); ++i)
+                habits.perJobExtras =
+                    habits.perJobExtras || ippGetInteger(finishings, i) != IPP_FINISHINGS_NONE;
+        }
+    }
+    ippDelete(response);
+#else
+    Q_UNUSED(printer);
+#endif
+    return habits;
+}
+
+// The habits of the printer, asked once a minute at most.
+JobHabits jobHabits(const QString& printer)
+{
+    struct Known
+    {
+        JobHabits habits;
+        std::chrono::steady_clock::time_point asked;
+    };
+    static std::mutex mutex;
+    static QMap<QString, Known> known;
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = known.constFind(printer);
+        if (it != known.cend() && now - it->asked < std::chrono::minutes(1))
+            return it->habits;
+    }
+    const JobHabits habits = askJobHabits(printer);
+    std::lock_guard<std::mutex> lock(mutex);
+    known.insert(printer, Known{habits, now});
+    return habits;
+}
+
+bool hasField(const Reference<text::XText>& text, const char* service)
+{
+    if (!text.is() || text->getString().isEmpty())
+        return false;
+    const Reference<container::XEnumerationAccess> paragraphs(text, UNO_QUERY);
+    if (!paragraphs.is())
+        return false;
+    const Reference<container::XEnumeration> eachParagraph = paragraphs->createEnumeration();
+    while (eachParagraph->hasMoreElements()) {
+        const Reference<container::XEnumerationAccess> portions(eachParagraph->nextElement(),
+                                                                UNO_QUERY);
+        if (!portions.is())
+            continue;
+        const Reference<container::XEnumeration> eachPortion = portions->createEnumeration();
+        while (eachPortion->hasMoreElements()) {
+            const Reference<beans::XPropertySet> portion(eachPortion->nextElement(), UNO_QUERY);
+            if (!portion.is() || get<OUString>(portion, "TextPortionType") != "TextField")
+                continue;
+            const Reference<lang::XServiceInfo> field(portion->getPropertyValue(ou("TextField")),
+                                                      UNO_QUERY);
+            if (field.is() && field->supportsService(ou(service)))
+                return true;
+        }
+    }
+    return false;
+}
+
+// The page number fields in the headers and footers the style prints.
+PageNumbering numberingOf(const Reference<beans::XPropertySet>& style)
+{
+    const Reference<beans::XPropertySetInfo> info = style->getPropertySetInfo();
+    PageNumbering found = PageNumbering::None;
+    for (const char* side : {"Header", "Footer"}) {
+        const QByteArray s(side);
+        if (!get<bool>(style, (s + "IsOn").constData()))
+            continue;
+        QList<QByteArray> contents{"RightPage" + s + "Content"};
+        if (!get<bool>(style, (s + "IsShared").constData()))
+            contents << "LeftPage" + s + "Content";
+        const QByteArray firstShared = "FirstPage" + s + "IsShared";
+        if (info->hasPropertyByName(ou(firstShared.constData())) &&
+            !get<bool>(style, firstShared.constData()))
+            contents << "FirstPage" + s + "Content";
+        for (const QByteArray& name : std::as_const(contents)) {
+            const Reference<sheet::XHeaderFooterContent> content(
+                style->getPropertyValue(ou(name.constData())), UNO_QUERY);
+            if (!content.is())
+                continue;
+            for (const Reference<text::XText>& text :
+                 {content->getLeftText(), content->getCenterText(), content->getRightText()}) {
+                if (hasField(text, "com.sun.star.text.textfield.PageCount"))
+                    return PageNumbering::PageCount;
+                if (hasField(text, "com.sun.star.text.textfield.PageNumber"))
+                    found = PageNumbering::PageNumber;
+            }
+        }
+    }
+    return found;
+}
+
+// The same paper, whichever way round the sheets print on it.
+bool samePaper(const awt::Size& a, const awt::Size& b)
+{
+    return std::min(a.Width, a.Height) == std::min(b.Width, b.Height) &&
+           std::max(a.Width, a.Height) == std::max(b.Width, b.Height);
+}
+
+// The sheets waiting in a job, and sending them as one.
+class LoPrintJob : public PrintJob
+{
+public:
+    explicit LoPrintJob(StatePtr state) : m_state(std::move(state))
+    {
+        const PrintTarget target = m_state->session->printTarget();
+        m_pdfFolder = target.kind == PrintTarget::PdfDirectory ? target.name : QString();
+        if (m_pdfFolder.isEmpty()) {
+            // Several sheets in one job come out as they would one job each
+            // only when the job is not copied, stapled, given a banner page
+            // or put several pages to a side.
+            const JobHabits habits =
+                jobHabits(target.kind == PrintTarget::NamedPrinter ? target.name : QString());
+            m_oneSheetEach = target.copies > 1 || !habits.known || habits.perJobExtras;
+            m_twoSided = target.duplex == PrintTarget::Duplex::LongEdge ||
+                         target.duplex == PrintTarget::Duplex::ShortEdge ||
+                         (target.duplex == PrintTarget::Duplex::PrinterDefault && habits.twoSided);
+        }
+    }
+    ~LoPrintJob() override { discard(); }
+
+    const WorkbookState* state() const { return m_state.get(); }
+    int waitingCount() const override { return int(m_waiting.size()); }
+
+    PrintResult send() override
+    {
+        if (m_waiting.empty())
+            return PrintResult::nothing();
+        PrintResult result = printCall(*m_state, [&] { return sendWaiting(); });
+        discard();
+        return result;
+    }
+
+    PrintResult add(const Reference<sheet::XSpreadsheet>& sheet, const QString& sheetName,
+                    const table::CellRangeAddress* area)
+    {
+        if (const std::optional<PrintResult> refused =
+                notPrintable(*m_state, sheet, sheetName, area))
+            return *refused;
+        Waiting next;
+        next.sheet = sheet;
+        next.index = sheetIndex(sheet);
+        next.name = sheetName;
+        if (m_pdfFolder.isEmpty() && !joins(next))
+            return PrintResult::notJoined();
+        if (const std::optional<PrintResult> failure = showOnly(*m_state, sheet, sheetName))
+            return *failure;
+        AreaOnly areaOnly(sheet, area);
+        try {
+            next.pages = pagesOfSelectedSheets(*m_state, sheet);
+            if (!m_pdfFolder.isEmpty()) {
+                // Written now; named in the order of the run when sent.
+                const PrintResult written = writePdf(next);
+                areaOnly.putBack();
+                if (written.outcome != PrintResult::Printed)
+                    return written;
+            }
+        } catch (const lang::DisposedException&) {
+            throw;
+        } catch (...) {
+            areaOnly.putBack();
+            throw;
+        }
+        next.area = std::move(areaOnly);
+        m_waiting.push_back(std::move(next));
+        return PrintResult::waiting(m_waiting.back().pages);
+    }
+
+private:
+    struct Waiting
+    {
+        Reference<sheet::XSpreadsheet> sheet;
+        sal_Int32 index = -1;
+        QString name;
+        int pages = 0;
+        AreaOnly area;
+        OUString style;
+        awt::Size paper;
+        PageNumbering numbering = PageNumbering::None;
+        QString pdf; // written, under a name of its own until sent
+    };
+
+    // Whether the sheet comes out of one job with the waiting sheets as it
+    // would in a job of its own: the same paper (a printer may take the paper
+    // of a job from its first page), page numbers that start anew, and no
+    // page count of the whole job in a header or footer.  A sheet that
+    // joins gets its page style's first page number set when the style
+    // leaves it to follow on.
+    bool joins(Waiting& next)
+    {
+        const Reference<beans::XPropertySet> sheetProps(next.sheet, UNO_QUERY_THROW);
+        next.style = get<OUString>(sheetProps, "PageStyle");
+        const Reference<style::XStyleFamiliesSupplier> families(m_state->document, UNO_QUERY_THROW);
+        const Reference<container::XNameAccess> pageStyles(
+            families->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
+        const Reference<beans::XPropertySet> style(pageStyles->getByName(next.style),
+                                                   UNO_QUERY_THROW);
+        next.paper = get<awt::Size>(style, "Size");
+        const auto known = m_state->numbering.constFind(next.style);
+        next.numbering = known != m_state->numbering.cend() ? *known : numberingOf(style);
+        m_state->numbering.insert(next.style, next.numbering);
+        if (!m_waiting.empty()) {
+            const Waiting& first = m_waiting.front();
+            const Waiting& last = m_waiting.back();
+            int pages = 0;
+            bool countsPages = next.numbering == PageNumbering::PageCount;
+            for (const Waiting& waiting : m_waiting) {
+                pages += waiting.pages;
+                countsPages = countsPages || waiting.numbering == PageNumbering::PageCount;
+                if (waiting.index == next.index)
+                    return false;
+            }
+            if (m_oneSheetEach || countsPages || (m_twoSided && pages % 2 != 0) ||
+                !samePaper(next.paper, first.paper))
+                return false;
+            // The office numbers the pages on from the sheet before unless
+            // the page style changes there and gives a first page number.
+            if (next.numbering == PageNumbering::PageNumber && next.style == last.style)
+                return false;
+        }
+        if (next.numbering == PageNumbering::PageNumber &&
+            get<sal_Int16>(style, "FirstPageNumber") == 0)
+            put(style, "FirstPageNumber", Any(sal_Int16(1)));
+        return true;
+    }
+
+    PrintResult writePdf(Waiting& next)
+    {
+        QTemporaryFile file(QDir(m_pdfFolder).filePath(QStringLiteral(".~quorvane-XXXXXX.pdf")));
+        file.setAutoRemove(false);
+        if (!file.open())
+            return PrintResult::failed(FailureKind::PrintRefused,
+                                       QStringLiteral("cannot create a PDF file in %1: %2")
+                                           .arg(m_pdfFolder, file.errorString()));
+        next.pdf = file.fileName();
+        file.close();
+        PrintResult result;
+        try {
+            result = printSelectedSheets(*m_state, next.pdf, next.pages);
+        } catch (...) {
+            QFile::remove(next.pdf);
+            throw;
+        }
+        if (result.outcome != PrintResult::Printed)
+            QFile::remove(next.pdf);
+        return result;
+    }
+
+    PrintResult sendWaiting()
+    {
+        int pages = 0;
+        for (const Waiting& waiting : m_waiting)
+            pages += waiting.pages;
+        if (!m_pdfFolder.isEmpty())
+            return namePdfs(pages);
+        if (m_waiting.size() > 1) {
+            std::vector<sal_Int32> indexes;
+            for (const Waiting& waiting : m_waiting)
+                indexes.push_back(waiting.index);
+            selectSheets(*m_state, indexes);
+            // Printed together only when the office lays out just the pages
+            // it counted for the sheets one by one.
+            if (pagesOfSelectedSheets(*m_state, m_waiting.front().sheet) == pages)
+                return printSelectedSheets(*m_state, QString(), pages);
+        }
+        for (const Waiting& waiting : m_waiting) {
+            if (const std::optional<PrintResult> failure =
+                    showOnly(*m_state, waiting.sheet, waiting.name))
+                return *failure;
+            const PrintResult printed = printSelectedSheets(*m_state, QString(), waiting.pages);
+            if (printed.outcome != PrintResult::Printed)
+                return printed;
+        }
+        return PrintResult::printed(pages);
+    }
+
+    // Gives each written file its name, "<workbook> - <sheet>.pdf", in the
+    // order the sheets were added.
+    PrintResult namePdfs(int pages)
+    {
+        for (Waiting& waiting : m_waiting) {
+            const QString path = reservePdfPath(m_pdfFolder, m_state->path, waiting.name);
+            if (path.isEmpty() || ::rename(QFile::encodeName(waiting.pdf).constData(),
+                                           QFile::encodeName(path).constData()) != 0) {
+                const QString why = QString::fromLocal8Bit(std::strerror(errno));
+                if (!path.isEmpty())
+                    QFile::remove(path);
+                return PrintResult::failed(
+                    FailureKind::PrintRefused,
+                    QStringLiteral("cannot create a PDF file in %1: %2").arg(m_pdfFolder, why));
+            }
+            waiting.pdf.clear();
+        }
+        return PrintResult::printed(pages);
+    }
+
+    // Forgets the waiting sheets: their print areas back, their files gone.
+    void discard()
+    {
+        if (m_waiting.empty())
+            return;
+        const bool multiple = !m_state->oneSheetSelected;
+        m_state->call(CallKind::Short, false, [&] {
+            for (Waiting& waiting : m_waiting)
+                waiting.area.putBack();
+            if (multiple)
+                selectSheets(*m_state, {m_waiting.front().index});
+            return true;
+        });
+        for (const Waiting& waiting : m_waiting) {
+            if (!waiting.pdf.isEmpty())
+                QFile::remove(waiting.pdf);
+        }
+        m_waiting.clear();
+    }
+
+    StatePtr m_state;
+    QString m_pdfFolder;
+    bool m_oneSheetEach = true;
+    bool m_twoSided = false;
+    std::vector<Waiting> m_waiting;
+};
+
+} // namespace
+
+PrintResult printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet,
+                       const QString& sheetName, const table::CellRangeAddress* area)
+{
+    if (const std::optional<PrintResult> refused = notPrintable(state, sheet, sheetName, area))
+        return *refused;
+    if (const std::optional<PrintResult> failure = showOnly(state, sheet, sheetName))
+        return *failure;
+    const bool countOnly = state.session->printTarget().countOnly;
+    AreaOnly areaOnly(sheet, area);
+    PrintResult result;
     try {
-        const int pages = pagesOfActiveSheet(state, sheet);
-        ok = countOnly ? PrintResult::printed(pages) : printActiveSheet(state, sheetName, pages);
+        const int pages = pagesOfSelectedSheets(state, sheet);
+        result = countOnly ? PrintResult::printed(pages) : printShownSheet(state, sheetName, pages);
     } catch (const lang::DisposedException&) {
         throw;
     } catch (...) {
-        printAreas->setPrintAreas(saved);
+        areaOnly.putBack();
         throw;
     }
-    printAreas->setPrintAreas(saved);
-    return ok;
+    areaOnly.putBack();
+    return result;
+}
+
+std::unique_ptr<PrintJob> makePrintJob(const StatePtr& state)
+{
+    if (!state->alive() || state->session->printTarget().countOnly)
+        return nullptr;
+    return std::make_unique<LoPrintJob>(state);
+}
+
+PrintResult addToJob(PrintJob& job, WorkbookState& state,
+                     const Reference<sheet::XSpreadsheet>& sheet, const QString& sheetName,
+                     const table::CellRangeAddress* area)
+{
+    auto* ours = dynamic_cast<LoPrintJob*>(&job);
+    if (!ours || ours->state() != &state)
+        return printSheet(state, sheet, sheetName, area);
+    return ours->add(sheet, sheetName, area);
 }
 
 } // namespace engines::lo::detail

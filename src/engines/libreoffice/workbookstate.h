@@ -69,6 +69,13 @@ inline void put(const Reference<css::beans::XPropertySet>& set, const char* name
     set->setPropertyValue(ou(name), value);
 }
 
+// Page number fields in the headers and footers of a page style.
+enum class PageNumbering {
+    None,
+    PageNumber, // "Page &P"
+    PageCount,  // "of &N": the pages of the whole job
+};
+
 // What every object of one open workbook shares.
 struct WorkbookState
 {
@@ -89,6 +96,12 @@ struct WorkbookState
     // office shows a very hidden sheet as merely hidden and a dialog sheet as
     // an empty worksheet.
     std::optional<ooxml::WorkbookFile> file;
+    // Whether the office has exactly one sheet selected, the one it shows.
+    // A workbook saved with several sheets selected (grouped) opens with all
+    // of them selected, and printing the shown sheet would print them all.
+    bool oneSheetSelected = false;
+    // The page number fields of the page styles seen so far, by name.
+    QMap<OUString, PageNumbering> numbering;
 
     // The file's own account of the sheet of that name, or null.
     const ooxml::SheetFacts* sheetFacts(const QString& name)
@@ -159,6 +172,16 @@ PrintResult printCall(WorkbookState& state, F&& f)
 // Prints one sheet, or one area of it (area not null), and nothing else.
 PrintResult printSheet(WorkbookState& state, const Reference<css::sheet::XSpreadsheet>& sheet,
                        const QString& sheetName, const css::table::CellRangeAddress* area);
+
+// A print job for the session's print target; null when each sheet is
+// printed (or counted) at once.
+std::unique_ptr<PrintJob> makePrintJob(const StatePtr& state);
+
+// Adds one sheet, or one area of it, to a job made by makePrintJob() for the
+// same workbook; any other job prints it alone.
+PrintResult addToJob(PrintJob& job, WorkbookState& state,
+                     const Reference<css::sheet::XSpreadsheet>& sheet, const QString& sheetName,
+                     const css::table::CellRangeAddress* area);
 
 // Whether the sheet's draw page holds any shape (a chart, a picture).
 bool sheetHasShapes(const Reference<css::lang::XComponent>& document,

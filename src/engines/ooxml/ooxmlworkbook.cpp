@@ -588,6 +588,7 @@ public:
     bool hasDrawings() override { return false; }
     // Only for page setup: nothing can be printed from the package.
     PrintResult printOut() override { return PrintResult::failed(FailureKind::UnsupportedFormat); }
+    PrintResult printOut(PrintJob&) override { return printOut(); }
 
 private:
     StatePtr m_state;
@@ -641,6 +642,8 @@ public:
     }
 
     void close() override { m_state->close(); }
+    // Opened for its page setup only: nothing of it is printed.
+    std::unique_ptr<PrintJob> printJob() override { return nullptr; }
 
 private:
     StatePtr m_state;

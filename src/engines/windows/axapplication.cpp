@@ -218,6 +218,8 @@ public:
         return printTo(
             *m_range, m_context, [this] { return m_sheetName; }, [] { return -1; });
     }
+    // Every "PrintOut()" is a job of its own (see AxWorkbook::printJob).
+    PrintResult printOut(PrintJob&) override { return printOut(); }
 
 private:
     AxPtr m_range;
@@ -366,6 +368,7 @@ public:
         return printTo(
             *m_sheet, m_context, [this] { return name(); }, [this] { return pageCount(); });
     }
+    PrintResult printOut(PrintJob&) override { return printOut(); }
 
 private:
     template <class T, class I>
@@ -418,6 +421,9 @@ public:
         m_book->dynamicCall("Close (Boolean)", false);
         m_book.reset();
     }
+    // "PrintOut()" prints one sheet or range per call, and a PDF file holds
+    // one sheet: every sheet is printed at once, in a job of its own.
+    std::unique_ptr<PrintJob> printJob() override { return nullptr; }
 
 private:
     AxPtr m_book;
