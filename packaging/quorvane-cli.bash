@@ -11,10 +11,10 @@ _quorvane_cli()
     local cur prev words cword split
     _init_completion -s || return
 
-    local both="--no-skip-empty --first-sheet --sheets --quiet --dry-run --report --lang --jobs
+    local both="--no-skip-empty --first-sheet --sheets --quiet --dry-run --report --lang
         --help --version"
     local print_only="--list --range --paper --sheet-delay --workbook-delay --printer --pdf
-        --copies --collate --duplex"
+        --copies --collate --duplex --jobs"
     local page_setup_only="--left --right --top --bottom --header --footer --orientation"
     # Options followed by a value.
     local with_value="--sheets --report --lang --jobs --list --range --paper --sheet-delay

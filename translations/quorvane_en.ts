@@ -432,6 +432,10 @@ quorvane-cli runs the same print and page-setup runs without a window.
         <translation type="unfinished" />
     </message>
     <message>
+        <source>%1 is not a number of spreadsheet programs from 1 to 64</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
         <source>unknown duplex mode %1 (use none, long or short)</source>
         <translation type="unfinished" />
     </message>
@@ -560,6 +564,11 @@ Options for print:
   --copies N            print N copies of each sheet (1 to 999)
   --collate             collate the copies
   --duplex MODE         none, long or short (edge), where the printer can
+  --jobs N              spreadsheet programs working side by side, each on a
+                        workbook of its own (1 to 64, at most one per processor
+                        core; default one per core); the pages still come out
+                        in the order of the list; 1 goes through the workbooks
+                        one by one
   With --dry-run: one line per sheet that would be printed (workbook, sheet,
   pages on the chosen paper and printer) and a total.
 

@@ -456,6 +456,10 @@ quorvane-cli 不用窗口执行同样的批量打印和批量修改。
         <translation>%1 不是 1 到 999 之间的份数</translation>
     </message>
     <message>
+        <source>%1 is not a number of spreadsheet programs from 1 to 64</source>
+        <translation>%1 不是 1 到 64 之间的电子表格程序个数</translation>
+    </message>
+    <message>
         <source>unknown duplex mode %1 (use none, long or short)</source>
         <translation>未知的双面方式 %1（可用 none、long 或 short）</translation>
     </message>
@@ -584,6 +588,11 @@ Options for print:
   --copies N            print N copies of each sheet (1 to 999)
   --collate             collate the copies
   --duplex MODE         none, long or short (edge), where the printer can
+  --jobs N              spreadsheet programs working side by side, each on a
+                        workbook of its own (1 to 64, at most one per processor
+                        core; default one per core); the pages still come out
+                        in the order of the list; 1 goes through the workbooks
+                        one by one
   With --dry-run: one line per sheet that would be printed (workbook, sheet,
   pages on the chosen paper and printer) and a total.
 
@@ -639,6 +648,9 @@ print 的选项：
   --copies N            每个表打印 N 份（1 到 999）
   --collate             逐份打印
   --duplex MODE         none、long 或 short（翻转边），打印机支持时
+  --jobs N              同时工作的电子表格程序个数，每个处理各自的工作簿
+                        （1 到 64，最多每个处理器核心一个；默认每个核心一个）；
+                        打印出的页仍按列表顺序；1 表示逐个处理工作簿
   与 --dry-run 一起：每个将要打印的表一行（工作簿、表、
   按所选纸张和打印机计算的页数），最后一行是合计。
 

@@ -26,18 +26,31 @@ struct OptionSpec
 };
 
 const OptionSpec optionSpecs[] = {
-    {"--quiet", false, Scope::Both},           {"--lang", true, Scope::Both},
-    {"--report", true, Scope::Both},           {"--dry-run", false, Scope::Both},
-    {"--no-skip-empty", false, Scope::Both},   {"--first-sheet", false, Scope::Both},
-    {"--sheets", true, Scope::Both},           {"--list", true, Scope::PrintOnly},
-    {"--range", true, Scope::PrintOnly},       {"--paper", true, Scope::PrintOnly},
-    {"--sheet-delay", true, Scope::PrintOnly}, {"--workbook-delay", true, Scope::PrintOnly},
-    {"--printer", true, Scope::PrintOnly},     {"--pdf", true, Scope::PrintOnly},
-    {"--copies", true, Scope::PrintOnly},      {"--collate", false, Scope::PrintOnly},
-    {"--duplex", true, Scope::PrintOnly},      {"--left", true, Scope::PageSetupOnly},
-    {"--right", true, Scope::PageSetupOnly},   {"--top", true, Scope::PageSetupOnly},
-    {"--bottom", true, Scope::PageSetupOnly},  {"--header", true, Scope::PageSetupOnly},
-    {"--footer", true, Scope::PageSetupOnly},  {"--orientation", true, Scope::PageSetupOnly},
+    {"--quiet", false, Scope::Both},
+    {"--lang", true, Scope::Both},
+    {"--report", true, Scope::Both},
+    {"--dry-run", false, Scope::Both},
+    {"--no-skip-empty", false, Scope::Both},
+    {"--first-sheet", false, Scope::Both},
+    {"--sheets", true, Scope::Both},
+    {"--list", true, Scope::PrintOnly},
+    {"--range", true, Scope::PrintOnly},
+    {"--paper", true, Scope::PrintOnly},
+    {"--sheet-delay", true, Scope::PrintOnly},
+    {"--workbook-delay", true, Scope::PrintOnly},
+    {"--printer", true, Scope::PrintOnly},
+    {"--pdf", true, Scope::PrintOnly},
+    {"--copies", true, Scope::PrintOnly},
+    {"--collate", false, Scope::PrintOnly},
+    {"--duplex", true, Scope::PrintOnly},
+    {"--jobs", true, Scope::PrintOnly},
+    {"--left", true, Scope::PageSetupOnly},
+    {"--right", true, Scope::PageSetupOnly},
+    {"--top", true, Scope::PageSetupOnly},
+    {"--bottom", true, Scope::PageSetupOnly},
+    {"--header", true, Scope::PageSetupOnly},
+    {"--footer", true, Scope::PageSetupOnly},
+    {"--orientation", true, Scope::PageSetupOnly},
 };
 
 const OptionSpec* findOption(const QString& name)
@@ -137,6 +150,13 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
         if (!digits.match(value).hasMatch() || copies < 1 || copies > maxCopies)
             return refuse(tr("%1 is not a number of copies from 1 to 999").arg(quoted(value)));
         args->printTarget.copies = copies;
+    } else if (name == QLatin1String("--jobs")) {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,2}$"));
+        const int jobs = value.toInt();
+        if (!digits.match(value).hasMatch() || jobs < 1 || jobs > maxJobs)
+            return refuse(
+                tr("%1 is not a number of spreadsheet programs from 1 to 64").arg(quoted(value)));
+        args->jobs = jobs;
     } else if (name == QLatin1String("--collate")) {
         args->printTarget.collate = true;
     } else if (name == QLatin1String("--duplex")) {
@@ -435,6 +455,11 @@ QString usageText()
         "  --copies N            print N copies of each sheet (1 to 999)\n"
         "  --collate             collate the copies\n"
         "  --duplex MODE         none, long or short (edge), where the printer can\n"
+        "  --jobs N              spreadsheet programs working side by side, each on a\n"
+        "                        workbook of its own (1 to 64, at most one per processor\n"
+        "                        core; default one per core); the pages still come out\n"
+        "                        in the order of the list; 1 goes through the workbooks\n"
+        "                        one by one\n"
         "  With --dry-run: one line per sheet that would be printed (workbook, sheet,\n"
         "  pages on the chosen paper and printer) and a total.\n"
         "\n"

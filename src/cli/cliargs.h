@@ -47,6 +47,7 @@ struct CliArguments
     int sheetDelaySeconds = 0;
     int workbookDelaySeconds = 0;
     spreadsheet::PrintTarget printTarget; // with copies, collate and duplex
+    int jobs = 0; // --jobs: spreadsheet programs side by side; 0: one per core
 
     // page-setup only
     Margin left, right, top, bottom, header, footer;
@@ -78,5 +79,6 @@ QString tr(const char* text);
 constexpr int maxDelaySeconds = 900;
 constexpr double maxMarginCm = 99.99;
 constexpr int maxCopies = 999;
+constexpr int maxJobs = 64;
 
 } // namespace cli

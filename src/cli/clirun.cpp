@@ -156,14 +156,16 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
 }
 
 // The command line's run environment, in one place: the spreadsheet
-// application it is given, a real sleep and clock, and no editor (the list
-// stays a file that a script or a user reads).
-runs::RunEnvironment commandLineEnvironment(const AppFactory& createApplication)
+// application it is given, as many side by side as --jobs says, a real sleep
+// and clock, and no editor (the list stays a file that a script or a user
+// reads).
+runs::RunEnvironment commandLineEnvironment(const AppFactory& createApplication, int jobs)
 {
     runs::RunEnvironment env;
     env.createApplication = createApplication;
     env.sleep = &runs::sleepMilliseconds;
     env.now = &runs::wallClockSeconds;
+    env.applications = jobs > 0 ? jobs : runs::defaultApplications();
     return env;
 }
 
@@ -340,7 +342,7 @@ int runCli(const QStringList& arguments, const AppFactory& createApplication, QT
     if (interruptRequested())
         return ExitInterrupted;
 
-    const runs::RunEnvironment env = commandLineEnvironment(createApplication);
+    const runs::RunEnvironment env = commandLineEnvironment(createApplication, args.jobs);
     runs::PageSetupOptions pageSetup = pageSetupOptions(args);
     ConsoleOutput output(out, err, args, pageSetup);
     runs::RunResult result;

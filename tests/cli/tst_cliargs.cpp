@@ -47,6 +47,7 @@ FieldMap fields(const CliArguments& a)
                                       .arg(a.printTarget.copies)
                                       .arg(a.printTarget.collate ? "c" : "")
                                       .arg(int(a.printTarget.duplex));
+    m[QStringLiteral("jobs")] = QString::number(a.jobs);
     m[QStringLiteral("report")] = a.reportFile;
     m[QStringLiteral("dry")] = QString::number(a.dryRun);
     m[QStringLiteral("left")] = marginText(a.left);
@@ -136,6 +137,8 @@ void TestCliArgs::accepted_data()
     QTest::newRow("copies, collated, long edge")
         << QStringList{p, f, "--copies", "999", "--collate", "--duplex", "long"} << "copies=999c/2";
     QTest::newRow("one-sided") << QStringList{p, f, "--duplex=none", "--copies=1"} << "copies=1/1";
+    QTest::newRow("one program at a time") << QStringList{p, f, "--jobs", "1"} << "jobs=1";
+    QTest::newRow("jobs 64") << QStringList{p, f, "--jobs=64"} << "jobs=64";
     QTest::newRow("short edge to a printer")
         << QStringList{p, f, "--printer", "Office-2", "--duplex", "short"}
         << "target=printer:Office-2;copies=1/3";
@@ -257,6 +260,10 @@ void TestCliArgs::refused_data()
     QTest::newRow("printer for page-setup")
         << QStringList{m, d, "--printer", "QuorvanePDF"} << "--printer";
     QTest::newRow("pdf for page-setup") << QStringList{m, d, "--pdf", "{dir}/out"} << "--pdf";
+    QTest::newRow("jobs for page-setup") << QStringList{m, d, "--jobs", "2"} << "--jobs";
+    QTest::newRow("jobs 0") << QStringList{p, d, "--jobs", "0"} << "--jobs";
+    QTest::newRow("jobs 65") << QStringList{p, d, "--jobs", "65"} << "--jobs";
+    QTest::newRow("jobs word") << QStringList{p, d, "--jobs=all"} << "--jobs";
     QTest::newRow("margin for print") << QStringList{p, d, "--left", "1"} << "--left";
     QTest::newRow("orientation for print")
         << QStringList{p, d, "--orientation", "portrait"} << "--orientation";
