@@ -198,8 +198,9 @@ public:
             used->gotoStartOfUsedArea(false);
             used->gotoEndOfUsedArea(true);
             const Reference<sheet::XCellRangeAddressable> addressable(cursor, UNO_QUERY_THROW);
-            return std::unique_ptr<UsedRange>(
-                std::make_unique<LoUsedRange>(addressable->getRangeAddress()));
+            const table::CellRangeAddress address = addressable->getRangeAddress();
+            m_state->seen[m_name].used = address;
+            return std::unique_ptr<UsedRange>(std::make_unique<LoUsedRange>(address));
         });
     }
 
@@ -245,6 +246,8 @@ public:
                 const Reference<beans::XPropertySet> props(m_sheet, UNO_QUERY_THROW);
                 return std::optional<bool>(get<bool>(props, "IsVisible"));
             });
+        if (visible)
+            m_state->seen[m_name].visible = *visible;
         if (!visible)
             return SheetVisibility::Visible; // nothing answers any more
         if (*visible)
@@ -291,11 +294,8 @@ public:
 
     int sheetCount() override
     {
-        return m_state->call(CallKind::Short, -1, [&] {
-            const Reference<sheet::XSpreadsheetDocument> doc(m_state->document, UNO_QUERY_THROW);
-            const Reference<container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
-            return static_cast<int>(sheets->getCount());
-        });
+        return m_state->call(CallKind::Short, -1,
+                             [&] { return static_cast<int>(sheets()->getCount()); });
     }
 
     std::unique_ptr<Worksheet> worksheet(int index) override
@@ -303,11 +303,9 @@ public:
         if (index < 1)
             return nullptr;
         return m_state->call(CallKind::Short, std::unique_ptr<Worksheet>(), [&] {
-            const Reference<sheet::XSpreadsheetDocument> doc(m_state->document, UNO_QUERY_THROW);
-            const Reference<container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
-            if (index > sheets->getCount())
+            if (index > sheets()->getCount())
                 return std::unique_ptr<Worksheet>();
-            const Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(index - 1),
+            const Reference<sheet::XSpreadsheet> sheet(sheets()->getByIndex(index - 1),
                                                        UNO_QUERY_THROW);
             const Reference<container::XNamed> named(sheet, UNO_QUERY_THROW);
             return std::unique_ptr<Worksheet>(
@@ -361,6 +359,16 @@ public:
     }
 
 private:
+    // The sheets collection, asked for once.
+    const Reference<container::XIndexAccess>& sheets()
+    {
+        if (!m_state->sheets.is()) {
+            const Reference<sheet::XSpreadsheetDocument> doc(m_state->document, UNO_QUERY_THROW);
+            m_state->sheets.set(doc->getSheets(), UNO_QUERY_THROW);
+        }
+        return m_state->sheets;
+    }
+
     // Stores to a new file beside the original and renames it over the
     // original once complete, with the original's permissions.
     bool storeReplacing(const OUString& filter, Failure* failure)

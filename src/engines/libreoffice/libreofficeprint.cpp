@@ -11,6 +11,7 @@
 #include <com/sun/star/frame/XDispatchProvider.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/XCellFormatRangesSupplier.hpp>
@@ -272,16 +273,25 @@ QString printSystemWords(const QString& printer)
 #endif
 }
 
-// The pages the office lays out for the selected sheets (their print areas
-// included) as it would print them; at least 1, as the office counts.
+// The pages the office lays out for the sheet (its print areas included) as
+// it would print it; at least 1, as the office counts.  Asked with the sheet
+// as the selection, which the office lays out alone, whatever sheets its
+// view shows or has selected.
+int pagesOfSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet)
+{
+    const Reference<view::XRenderable> renderable(state.document, UNO_QUERY_THROW);
+    return renderable->getRendererCount(Any(sheet), Sequence<beans::PropertyValue>());
+}
+
+// The pages the office lays out for the sheets selected in its view.
 int pagesOfSelectedSheets(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet)
 {
     const Reference<view::XRenderable> renderable(state.document, UNO_QUERY_THROW);
     const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
     // The office keeps the layout of the last count for "the selected
     // sheets" and gives it again after the selection changed: counting one
-    // cell first makes it lay the sheets out anew.
-    renderable->getRendererCount(Any(sheet->getCellByPosition(0, 0)),
+    // cell in between makes it lay the selected sheets out anew.
+    renderable->getRendererCount(Any(sheet->getCellRangeByPosition(0, 0, 0, 0)),
                                  Sequence<beans::PropertyValue>());
     Sequence<beans::PropertyValue> options(2);
     options[0] = property("View", Any(model->getCurrentController()));
@@ -334,9 +344,8 @@ std::optional<PrintResult> showOnly(WorkbookState& state,
     return std::nullopt;
 }
 
-// Prints the selected sheets of the document to the session's print target,
-// into pdfPath for a PDF folder.
-PrintResult printSelectedSheets(WorkbookState& state, const QString& pdfPath, int pages)
+// Prints the selected sheets of the document on the session's printer.
+PrintResult printSelectedSheets(WorkbookState& state, int pages)
 {
     const PrintTarget target = state.session->printTarget();
     const Reference<view::XPrintable> printable(state.document, UNO_QUERY_THROW);
@@ -359,30 +368,24 @@ PrintResult printSelectedSheets(WorkbookState& state, const QString& pdfPath, in
                 words.isEmpty() ? QStringLiteral("printer \"%1\" not found").arg(target.name)
                                 : words);
         }
-    } else if (target.kind == PrintTarget::PdfDirectory) {
-        options.push_back(property(
-            "FileName", Any(toOU(QUrl::fromLocalFile(pdfPath).toString(QUrl::FullyEncoded)))));
     }
-    // Copies, collation and sides go to the print system with the job; a PDF
-    // file holds one copy.
-    if (target.kind != PrintTarget::PdfDirectory) {
-        if (target.copies > 1) {
-            options.push_back(property("CopyCount", Any(sal_Int16(std::min(target.copies, 9999)))));
-            options.push_back(property("Collate", Any(target.collate)));
-        }
-        switch (target.duplex) {
-        case PrintTarget::Duplex::PrinterDefault:
-            break;
-        case PrintTarget::Duplex::None:
-            options.push_back(property("DuplexMode", Any(view::DuplexMode::OFF)));
-            break;
-        case PrintTarget::Duplex::LongEdge:
-            options.push_back(property("DuplexMode", Any(view::DuplexMode::LONGEDGE)));
-            break;
-        case PrintTarget::Duplex::ShortEdge:
-            options.push_back(property("DuplexMode", Any(view::DuplexMode::SHORTEDGE)));
-            break;
-        }
+    // Copies, collation and sides go to the print system with the job.
+    if (target.copies > 1) {
+        options.push_back(property("CopyCount", Any(sal_Int16(std::min(target.copies, 9999)))));
+        options.push_back(property("Collate", Any(target.collate)));
+    }
+    switch (target.duplex) {
+    case PrintTarget::Duplex::PrinterDefault:
+        break;
+    case PrintTarget::Duplex::None:
+        options.push_back(property("DuplexMode", Any(view::DuplexMode::OFF)));
+        break;
+    case PrintTarget::Duplex::LongEdge:
+        options.push_back(property("DuplexMode", Any(view::DuplexMode::LONGEDGE)));
+        break;
+    case PrintTarget::Duplex::ShortEdge:
+        options.push_back(property("DuplexMode", Any(view::DuplexMode::SHORTEDGE)));
+        break;
     }
 
     const Reference<view::XPrintJobBroadcaster> broadcaster(state.document, UNO_QUERY);
@@ -402,12 +405,7 @@ PrintResult printSelectedSheets(WorkbookState& state, const QString& pdfPath, in
     }
     if (broadcaster.is())
         broadcaster->removePrintJobListener(watcher.get());
-    if (!pdfPath.isEmpty()) {
-        if (!result.value_or(true) || QFileInfo(pdfPath).size() == 0)
-            return PrintResult::failed(
-                FailureKind::PrintRefused,
-                QStringLiteral("no PDF file was written to %1").arg(target.name));
-    } else if (!result.value_or(true)) {
+    if (!result.value_or(true)) {
         return PrintResult::failed(
             FailureKind::PrintRefused,
             printSystemWords(target.kind == PrintTarget::NamedPrinter ? target.name : QString()));
@@ -415,21 +413,47 @@ PrintResult printSelectedSheets(WorkbookState& state, const QString& pdfPath, in
     return PrintResult::printed(pages);
 }
 
-// Prints the shown sheet alone: into its own PDF file for a PDF folder.
-PrintResult printShownSheet(WorkbookState& state, const QString& sheetName, int pages)
+// Writes the sheet alone (its print areas included) as a PDF file, through
+// the office's PDF export: the pages it prints, without a print job.
+PrintResult writePdf(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet,
+                     const QString& path, int pages)
 {
-    const PrintTarget target = state.session->printTarget();
-    if (target.kind != PrintTarget::PdfDirectory)
-        return printSelectedSheets(state, QString(), pages);
-    const QString pdfPath = reservePdfPath(target.name, state.path, sheetName);
-    if (pdfPath.isEmpty())
+    const Reference<frame::XStorable> storable(state.document, UNO_QUERY_THROW);
+    Sequence<beans::PropertyValue> filterData(1);
+    filterData[0] = property("Selection", Any(sheet));
+    Sequence<beans::PropertyValue> args(3);
+    args[0] = property("FilterName", Any(ou("calc_pdf_Export")));
+    args[1] = property("FilterData", Any(filterData));
+    args[2] = property("Overwrite", Any(true));
+    QString why;
+    try {
+        storable->storeToURL(toOU(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)), args);
+    } catch (const lang::DisposedException&) {
+        throw;
+    } catch (const uno::Exception& e) {
+        why = toQ(e.Message).section(QLatin1String(" at "), 0, 0);
+    }
+    if (!why.isEmpty() || QFileInfo(path).size() == 0)
         return PrintResult::failed(
             FailureKind::PrintRefused,
-            QStringLiteral("cannot create a PDF file in %1: %2")
-                .arg(target.name, QString::fromLocal8Bit(std::strerror(errno))));
+            QStringLiteral("no PDF file was written to %1%2")
+                .arg(QFileInfo(path).absolutePath(),
+                     why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+    return PrintResult::printed(pages);
+}
+
+// Writes the sheet into its own "<workbook> - <sheet>.pdf" in the folder.
+PrintResult writeNamedPdf(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet,
+                          const QString& sheetName, const QString& folder, int pages)
+{
+    const QString pdfPath = reservePdfPath(folder, state.path, sheetName);
+    if (pdfPath.isEmpty())
+        return PrintResult::failed(FailureKind::PrintRefused,
+                                   QStringLiteral("cannot create a PDF file in %1: %2")
+                                       .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
     PrintResult result;
     try {
-        result = printSelectedSheets(state, pdfPath, pages);
+        result = writePdf(state, sheet, pdfPath, pages);
     } catch (...) {
         QFile::remove(pdfPath);
         throw;
@@ -448,8 +472,10 @@ std::optional<PrintResult> notPrintable(WorkbookState& state,
                                         const QString& sheetName,
                                         const table::CellRangeAddress* area)
 {
-    const Reference<beans::XPropertySet> sheetProps(sheet, UNO_QUERY_THROW);
-    if (!get<bool>(sheetProps, "IsVisible"))
+    const WorkbookState::SheetSeen seen = state.seen.value(sheetName);
+    if (!(seen.visible
+              ? *seen.visible
+              : get<bool>(Reference<beans::XPropertySet>(sheet, UNO_QUERY_THROW), "IsVisible")))
         return PrintResult::nothing();
     const ooxml::SheetFacts* facts = state.sheetFacts(sheetName);
     if (facts && facts->kind == ooxml::SheetKind::DialogSheet)
@@ -469,7 +495,8 @@ std::optional<PrintResult> notPrintable(WorkbookState& state,
         }
         return PrintResult::nothing();
     }
-    if (!areaHasContent(sheet, usedArea(sheet)) && !sheetHasShapes(state.document, sheet))
+    if (!areaHasContent(sheet, seen.used ? *seen.used : usedArea(sheet)) &&
+        !sheetHasShapes(state.document, sheet))
         return PrintResult::nothing();
     return std::nullopt;
 }
@@ -696,14 +723,12 @@ public:
         next.name = sheetName;
         if (m_pdfFolder.isEmpty() && !joins(next))
             return PrintResult::notJoined();
-        if (const std::optional<PrintResult> failure = showOnly(*m_state, sheet, sheetName))
-            return *failure;
         AreaOnly areaOnly(sheet, area);
         try {
-            next.pages = pagesOfSelectedSheets(*m_state, sheet);
+            next.pages = pagesOfSheet(*m_state, sheet);
             if (!m_pdfFolder.isEmpty()) {
                 // Written now; named in the order of the run when sent.
-                const PrintResult written = writePdf(next);
+                const PrintResult written = writeWaitingPdf(next);
                 areaOnly.putBack();
                 if (written.outcome != PrintResult::Printed)
                     return written;
@@ -743,11 +768,14 @@ private:
     {
         const Reference<beans::XPropertySet> sheetProps(next.sheet, UNO_QUERY_THROW);
         next.style = get<OUString>(sheetProps, "PageStyle");
-        const Reference<style::XStyleFamiliesSupplier> families(m_state->document, UNO_QUERY_THROW);
-        const Reference<container::XNameAccess> pageStyles(
-            families->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
-        const Reference<beans::XPropertySet> style(pageStyles->getByName(next.style),
-                                                   UNO_QUERY_THROW);
+        Reference<beans::XPropertySet>& style = m_state->pageStyles[next.style];
+        if (!style.is()) {
+            const Reference<style::XStyleFamiliesSupplier> families(m_state->document,
+                                                                    UNO_QUERY_THROW);
+            const Reference<container::XNameAccess> pageStyles(
+                families->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
+            style.set(pageStyles->getByName(next.style), UNO_QUERY_THROW);
+        }
         next.paper = get<awt::Size>(style, "Size");
         const auto known = m_state->numbering.constFind(next.style);
         next.numbering = known != m_state->numbering.cend() ? *known : numberingOf(style);
@@ -777,7 +805,7 @@ private:
         return true;
     }
 
-    PrintResult writePdf(Waiting& next)
+    PrintResult writeWaitingPdf(Waiting& next)
     {
         QTemporaryFile file(QDir(m_pdfFolder).filePath(QStringLiteral(".~quorvane-XXXXXX.pdf")));
         file.setAutoRemove(false);
@@ -789,7 +817,7 @@ private:
         file.close();
         PrintResult result;
         try {
-            result = printSelectedSheets(*m_state, next.pdf, next.pages);
+            result = writePdf(*m_state, next.sheet, next.pdf, next.pages);
         } catch (...) {
             QFile::remove(next.pdf);
             throw;
@@ -814,13 +842,13 @@ private:
             // Printed together only when the office lays out just the pages
             // it counted for the sheets one by one.
             if (pagesOfSelectedSheets(*m_state, m_waiting.front().sheet) == pages)
-                return printSelectedSheets(*m_state, QString(), pages);
+                return printSelectedSheets(*m_state, pages);
         }
         for (const Waiting& waiting : m_waiting) {
             if (const std::optional<PrintResult> failure =
                     showOnly(*m_state, waiting.sheet, waiting.name))
                 return *failure;
-            const PrintResult printed = printSelectedSheets(*m_state, QString(), waiting.pages);
+            const PrintResult printed = printSelectedSheets(*m_state, waiting.pages);
             if (printed.outcome != PrintResult::Printed)
                 return printed;
         }
@@ -852,12 +880,10 @@ private:
     {
         if (m_waiting.empty())
             return;
-        const bool multiple = !m_state->oneSheetSelected;
+        // Several sheets left selected are selected anew by the next print.
         m_state->call(CallKind::Short, false, [&] {
             for (Waiting& waiting : m_waiting)
                 waiting.area.putBack();
-            if (multiple)
-                selectSheets(*m_state, {m_waiting.front().index});
             return true;
         });
         for (const Waiting& waiting : m_waiting) {
@@ -881,14 +907,19 @@ PrintResult printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet
 {
     if (const std::optional<PrintResult> refused = notPrintable(state, sheet, sheetName, area))
         return *refused;
-    if (const std::optional<PrintResult> failure = showOnly(state, sheet, sheetName))
-        return *failure;
-    const bool countOnly = state.session->printTarget().countOnly;
+    const PrintTarget target = state.session->printTarget();
     AreaOnly areaOnly(sheet, area);
     PrintResult result;
     try {
-        const int pages = pagesOfSelectedSheets(state, sheet);
-        result = countOnly ? PrintResult::printed(pages) : printShownSheet(state, sheetName, pages);
+        const int pages = pagesOfSheet(state, sheet);
+        if (target.countOnly)
+            result = PrintResult::printed(pages);
+        else if (target.kind == PrintTarget::PdfDirectory)
+            result = writeNamedPdf(state, sheet, sheetName, target.name, pages);
+        else if (const std::optional<PrintResult> failure = showOnly(state, sheet, sheetName))
+            result = *failure;
+        else
+            result = printSelectedSheets(state, pages);
     } catch (const lang::DisposedException&) {
         throw;
     } catch (...) {

@@ -12,12 +12,15 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <cppuhelper/implbase1.hxx>
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -115,39 +118,107 @@ bool copyTree(const QString& from, const QString& to)
 
 // A user profile as the office leaves it after setting up a fresh one.  Each
 // new session starts from a copy, which spares it the office's set-up start
-// (about a second and a half).  Removed when the program ends.
+// (about a second and a half, most of it processor time).  It is kept in the
+// user's cache folder, one per installed office, so that later runs of the
+// program are spared it as well; where that folder cannot be written, in a
+// temporary folder removed when the program ends.
 class ProfileSeed
 {
 public:
     ~ProfileSeed()
     {
-        if (!m_path.isEmpty())
-            QDir(m_path).removeRecursively();
+        if (!m_temporary.isEmpty())
+            QDir(m_temporary).removeRecursively();
     }
 
-    bool copyTo(const QString& profile)
+    // Copies the seed into profile.  False when there is none: the caller
+    // then sets up the profile and hands it to keep() while holding *setUp,
+    // and sessions starting meanwhile wait for that instead of setting up a
+    // profile of their own.
+    bool copyTo(const QString& profile, std::unique_lock<std::mutex>* setUp)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const QString seed = m_seed.isEmpty() ? kept() : m_seed;
+        if (!seed.isEmpty() && copyTree(seed, profile)) {
+            m_seed = seed;
+            return true;
+        }
+        *setUp = std::move(lock);
+        return false;
+    }
+
+    // A seed that did not give a working office is not used again.
+    void forget()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return !m_path.isEmpty() && copyTree(m_path, profile);
+        if (!m_seed.isEmpty())
+            QDir(m_seed).removeRecursively();
+        m_seed.clear();
     }
 
+    // Called holding the lock copyTo() handed out.
     void keep(const QString& profile)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_path.isEmpty())
-            return;
+        const QString cache = cacheFolder();
+        if (!cache.isEmpty() && QDir().mkpath(cache)) {
+            QTemporaryDir made(cache + QStringLiteral("/.office-profile-XXXXXX"));
+            if (made.isValid() && copyTree(profile, made.path()) &&
+                ::rename(QFile::encodeName(made.path()).constData(),
+                         QFile::encodeName(seedPath()).constData()) == 0) {
+                made.setAutoRemove(false);
+                m_seed = seedPath();
+                return;
+            }
+            if (!kept().isEmpty()) { // another program made it meanwhile
+                m_seed = kept();
+                return;
+            }
+        }
         const QString path =
             QDir::tempPath() + QStringLiteral("/quorvane-office-seed-%1").arg(::getpid());
         QDir(path).removeRecursively();
         if (QDir().mkpath(path) && copyTree(profile, path))
-            m_path = path;
+            m_seed = m_temporary = path;
         else
             QDir(path).removeRecursively();
     }
 
 private:
+    static QString cacheFolder()
+    {
+        const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        return base.isEmpty() ? QString() : base + QStringLiteral("/quorvane");
+    }
+
+    // Named after the installed office: another version sets up its own.
+    static QString seedPath()
+    {
+        static const QString path = [] {
+            QCryptographicHash hash(QCryptographicHash::Sha1);
+            QFile version(kProgramDir + QStringLiteral("/versionrc"));
+            if (version.open(QIODevice::ReadOnly))
+                hash.addData(version.readAll());
+            const QFileInfo office(kProgramDir + QStringLiteral("/soffice.bin"));
+            hash.addData(QByteArray::number(office.size()) + ' ' +
+                         QByteArray::number(office.lastModified().toSecsSinceEpoch()));
+            return cacheFolder() + QStringLiteral("/office-profile-") +
+                   QString::fromLatin1(hash.result().toHex().left(16));
+        }();
+        return path;
+    }
+
+    static QString kept()
+    {
+        const QString path = seedPath();
+        return !cacheFolder().isEmpty() &&
+                       QFileInfo(path + QStringLiteral("/user/registrymodifications.xcu")).isFile()
+                   ? path
+                   : QString();
+    }
+
     std::mutex m_mutex;
-    QString m_path;
+    QString m_seed;
+    QString m_temporary;
 };
 
 ProfileSeed g_profileSeed;
@@ -248,11 +319,15 @@ bool UnoSession::launch()
     if (!m_profile->isValid())
         return false;
     m_profileUrl = QUrl::fromLocalFile(m_profile->path()).toString(QUrl::FullyEncoded);
-    if (!g_profileSeed.copyTo(m_profile->path())) {
+    std::unique_lock<std::mutex> settingUp;
+    bool seeded = g_profileSeed.copyTo(m_profile->path(), &settingUp);
+    const auto emptyProfile = [this] {
         // Start from an empty profile again; the office fills it.
         QDir(m_profile->path()).removeRecursively();
         QDir().mkpath(m_profile->path());
-    }
+    };
+    if (!seeded)
+        emptyProfile();
     m_pipeName = QStringLiteral("quorvane-%1-%2-%3")
                      .arg(::getpid())
                      .arg(g_sessionCounter.fetch_add(1))
@@ -262,7 +337,7 @@ bool UnoSession::launch()
     try {
         const Reference<connection::XConnector> connector = connection::Connector::create(local);
         const ::rtl::OUString description = toOU(QStringLiteral("pipe,name=") + m_pipeName);
-        for (int attempt = 0; attempt < 2 && !connection.is(); ++attempt) {
+        for (int attempt = 0; attempt < 3 && !connection.is(); ++attempt) {
             if (!startProcess())
                 return false;
             // A starting office is busy; one that stays quiet is stuck.
@@ -274,13 +349,25 @@ bool UnoSession::launch()
                     break;
                 } catch (const connection::NoConnectException&) {
                 }
-                if (m_process.waitForFinished(50)) {
+                // Soon after the office opens its pipe: the start takes most
+                // of a one-workbook run.
+                if (m_process.waitForFinished(10)) {
                     unregisterOfficeProcess(m_pid);
                     m_pid = 0;
                     if (m_process.exitStatus() == QProcess::NormalExit &&
-                        m_process.exitCode() == kExitProfileCreated && attempt == 0) {
+                        m_process.exitCode() == kExitProfileCreated && !seeded &&
+                        settingUp.owns_lock()) {
                         g_profileSeed.keep(m_profile->path());
+                        settingUp.unlock();
                         break; // the profile is ready now: start again
+                    }
+                    if (seeded) {
+                        // Set up a profile anew (or take one another
+                        // session set up meanwhile).
+                        g_profileSeed.forget();
+                        emptyProfile();
+                        seeded = g_profileSeed.copyTo(m_profile->path(), &settingUp);
+                        break;
                     }
                     return false;
                 }

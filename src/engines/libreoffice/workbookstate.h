@@ -9,6 +9,7 @@
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -102,6 +103,17 @@ struct WorkbookState
     bool oneSheetSelected = false;
     // The page number fields of the page styles seen so far, by name.
     QMap<OUString, PageNumbering> numbering;
+    // What was read of a sheet (by name) through the spreadsheet interface,
+    // so that printing it need not ask the office again.
+    struct SheetSeen
+    {
+        std::optional<bool> visible;
+        std::optional<css::table::CellRangeAddress> used;
+    };
+    QMap<QString, SheetSeen> seen;
+    // The sheets collection and the page styles, once asked for.
+    Reference<css::container::XIndexAccess> sheets;
+    QMap<OUString, Reference<css::beans::XPropertySet>> pageStyles;
 
     // The file's own account of the sheet of that name, or null.
     const ooxml::SheetFacts* sheetFacts(const QString& name)
@@ -148,6 +160,8 @@ struct WorkbookState
         }
         if (session)
             session->untrackDocument(document);
+        sheets.clear();
+        pageStyles.clear();
         document.clear();
         scratch.reset();
     }
