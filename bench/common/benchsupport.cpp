@@ -17,6 +17,14 @@ namespace bench {
 qint64 childPeakResidentKiB(const QByteArray& name)
 {
     qint64 total = 0;
+    for (const qint64 each : childPeakResidentKiBEach(name))
+        total += each;
+    return total;
+}
+
+QList<qint64> childPeakResidentKiBEach(const QByteArray& name)
+{
+    QList<qint64> each;
     const QByteArray self = QByteArray::number(qint64(getpid()));
     for (const long long pid : processIdsByName(name.constData())) {
         QFile status(QStringLiteral("/proc/%1/status").arg(pid));
@@ -30,9 +38,9 @@ qint64 childPeakResidentKiB(const QByteArray& name)
                 peak = line.mid(6).trimmed().split(' ').value(0);
         }
         if (ppid == self)
-            total += peak.toLongLong();
+            each << peak.toLongLong();
     }
-    return total;
+    return each;
 }
 
 double timeSoffice(const QStringList& arguments, int timeoutSeconds)

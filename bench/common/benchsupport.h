@@ -1,6 +1,7 @@
 // Small helpers shared by the benchmarks that drive LibreOffice.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +10,9 @@ namespace bench {
 // Peak resident memory (VmHWM, in KiB) of the running child processes of this
 // process whose executable is named name, added up; 0 when there is none.
 qint64 childPeakResidentKiB(const QByteArray& name);
+
+// The same for each such child on its own.
+QList<qint64> childPeakResidentKiBEach(const QByteArray& name);
 
 // Runs soffice with a private profile and the given arguments; returns the
 // wall time in seconds, or a negative number on failure.
