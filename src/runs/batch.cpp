@@ -581,15 +581,21 @@ bool Batch::sendJob(Lane& lane, const BatchContext& ctx)
         if (sent.outcome == spreadsheet::PrintResult::Failed)
             failure = printFailure(ctx, sent);
     }
+    const QList<int> pages = lane.job ? lane.job->sentPages() : QList<int>();
     const QList<Lane::Held> held = lane.held;
     lane.held.clear();
     lane.holding = false;
-    for (const Lane::Held& each : held) {
+    int sent = 0;
+    for (Lane::Held each : held) {
         if (each.waitingSheet) {
             // Not printed: not counted, and the workbook is listed.
             if (failure)
                 continue;
             ++lane.tally->sheets;
+            // Known once the sheets went out together.
+            if (sent < pages.size() && pages[sent] >= 0)
+                each.event.pages = pages[sent];
+            ++sent;
         }
         tell(lane.entry, each.event);
     }

@@ -19,6 +19,7 @@
 // workbooks collection before the application is quit).
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -105,6 +106,9 @@ public:
     // Hands the waiting sheets to the print system as one job (or writes
     // them); the result stands for all of them.  Nothing waits afterwards.
     virtual PrintResult send() = 0;
+    // After send(): the pages of each sheet sent, in the order they were
+    // added (a sheet's Waiting result may not know them yet).
+    virtual QList<int> sentPages() const = 0;
 };
 
 class Range

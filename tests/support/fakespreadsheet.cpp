@@ -130,6 +130,7 @@ public:
         h->st->objectReleased();
     }
     int waitingCount() const override { return int(m_waiting.size()); }
+    QList<int> sentPages() const override { return m_sentPages; }
     PrintResult send() override
     {
         if (m_waiting.isEmpty())
@@ -144,6 +145,9 @@ public:
         }
         const QList<int> sent = m_waiting;
         m_waiting.clear();
+        m_sentPages.clear();
+        for (int index : sent)
+            m_sentPages << h->sheet(index).pages;
         if (!h->call(QStringLiteral("SendJob ") + names.join(QLatin1Char(' '))))
             return PrintResult::failed(FailureKind::OfficeCrashed);
         if (refused)
@@ -172,6 +176,7 @@ public:
 private:
     std::shared_ptr<BookHandle> h;
     QList<int> m_waiting;
+    QList<int> m_sentPages;
 };
 
 // Base of the sub-objects under a workbook: counts them while they live.

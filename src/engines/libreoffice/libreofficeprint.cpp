@@ -48,6 +48,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -701,6 +702,7 @@ public:
 
     const WorkbookState* state() const { return m_state.get(); }
     int waitingCount() const override { return int(m_waiting.size()); }
+    QList<int> sentPages() const override { return m_sentPages; }
 
     PrintResult send() override
     {
@@ -725,7 +727,10 @@ public:
             return PrintResult::notJoined();
         AreaOnly areaOnly(sheet, area);
         try {
-            next.pages = pagesOfSheet(*m_state, sheet);
+            // A printer's job is laid out as a whole when it is sent; the
+            // pages of each sheet come from that.  Printing on both sides,
+            // whether a sheet may join depends on the pages before it.
+            next.pages = m_pdfFolder.isEmpty() && !m_twoSided ? -1 : pagesOfSheet(*m_state, sheet);
             if (!m_pdfFolder.isEmpty()) {
                 // Written now; named in the order of the run when sent.
                 const PrintResult written = writeWaitingPdf(next);
@@ -829,30 +834,93 @@ private:
 
     PrintResult sendWaiting()
     {
-        int pages = 0;
-        for (const Waiting& waiting : m_waiting)
-            pages += waiting.pages;
-        if (!m_pdfFolder.isEmpty())
+        m_sentPages.clear();
+        if (!m_pdfFolder.isEmpty()) {
+            int pages = 0;
+            for (const Waiting& waiting : m_waiting) {
+                pages += waiting.pages;
+                m_sentPages << waiting.pages;
+            }
             return namePdfs(pages);
+        }
         if (m_waiting.size() > 1) {
             std::vector<sal_Int32> indexes;
             for (const Waiting& waiting : m_waiting)
                 indexes.push_back(waiting.index);
             selectSheets(*m_state, indexes);
-            // Printed together only when the office lays out just the pages
-            // it counted for the sheets one by one.
-            if (pagesOfSelectedSheets(*m_state, m_waiting.front().sheet) == pages)
-                return printSelectedSheets(*m_state, pages);
+            // Printed together only when the office lays out the waiting
+            // sheets and nothing else, each on pages of its own.
+            const QList<int> each = pagesBySheet();
+            if (!each.isEmpty()) {
+                m_sentPages = each;
+                return printSelectedSheets(*m_state, std::accumulate(each.begin(), each.end(), 0));
+            }
         }
+        int pages = 0;
         for (const Waiting& waiting : m_waiting) {
             if (const std::optional<PrintResult> failure =
                     showOnly(*m_state, waiting.sheet, waiting.name))
                 return *failure;
-            const PrintResult printed = printSelectedSheets(*m_state, waiting.pages);
+            // The office prints from the layout it counted.
+            m_sentPages << pagesOfSelectedSheets(*m_state, waiting.sheet);
+            pages += m_sentPages.last();
+            const PrintResult printed = printSelectedSheets(*m_state, m_sentPages.last());
             if (printed.outcome != PrintResult::Printed)
                 return printed;
         }
         return PrintResult::printed(pages);
+    }
+
+    // The pages of each waiting sheet in the office's layout of the selected
+    // sheets, read from the sheet each page shows; empty unless the layout
+    // holds the waiting sheets in order, each on pages of its own, and
+    // nothing else.  Pages go sheet by sheet, so the last page of each sheet
+    // is looked for by halving.
+    QList<int> pagesBySheet()
+    {
+        const int total = pagesOfSelectedSheets(*m_state, m_waiting.front().sheet);
+        const Reference<view::XRenderable> renderable(m_state->document, UNO_QUERY_THROW);
+        const Reference<frame::XModel> model(m_state->document, UNO_QUERY_THROW);
+        Sequence<beans::PropertyValue> options(2);
+        options[0] = property("View", Any(model->getCurrentController()));
+        options[1] = property("PrintContent", Any(sal_Int32(1)));
+        QMap<int, sal_Int32> known;
+        const auto sheetOf = [&](int page) {
+            const auto it = known.constFind(page);
+            if (it != known.cend())
+                return *it;
+            sal_Int32 sheet = -1;
+            const Sequence<beans::PropertyValue> props =
+                renderable->getRenderer(page, Any(model), options);
+            for (sal_Int32 i = 0; i < props.getLength(); ++i) {
+                table::CellRangeAddress range;
+                if (props[i].Name == "SourceRange" && (props[i].Value >>= range))
+                    sheet = range.Sheet;
+            }
+            known.insert(page, sheet);
+            return sheet;
+        };
+        QList<int> each;
+        int first = 0;
+        for (const Waiting& waiting : m_waiting) {
+            if (first >= total || sheetOf(first) != waiting.index)
+                return {};
+            int last = first;
+            int beyond = total; // the first page known to show a later sheet
+            while (last + 1 < beyond) {
+                const int middle = (last + beyond) / 2;
+                const sal_Int32 sheet = sheetOf(middle);
+                if (sheet == waiting.index)
+                    last = middle;
+                else if (sheet > waiting.index)
+                    beyond = middle;
+                else
+                    return {};
+            }
+            each << last - first + 1;
+            first = last + 1;
+        }
+        return first == total ? each : QList<int>();
     }
 
     // Gives each written file its name, "<workbook> - <sheet>.pdf", in the
@@ -898,6 +966,7 @@ private:
     bool m_oneSheetEach = true;
     bool m_twoSided = false;
     std::vector<Waiting> m_waiting;
+    QList<int> m_sentPages;
 };
 
 } // namespace
