@@ -763,50 +763,64 @@ private:
         QString pdf; // written, under a name of its own until sent
     };
 
-    // Whether the sheet comes out of one job with the waiting sheets as it
-    // would in a job of its own: the same paper (a printer may take the paper
-    // of a job from its first page), page numbers that start anew, and no
-    // page count of the whole job in a header or footer.  A sheet that
-    // joins gets its page style's first page number set when the style
-    // leaves it to follow on.
-    bool joins(Waiting& next)
+    // The page style of a waiting sheet: its name, paper and page number
+    // fields, read when first needed.
+    const Reference<beans::XPropertySet>& readStyle(Waiting& waiting)
     {
-        const Reference<beans::XPropertySet> sheetProps(next.sheet, UNO_QUERY_THROW);
-        next.style = get<OUString>(sheetProps, "PageStyle");
-        Reference<beans::XPropertySet>& style = m_state->pageStyles[next.style];
+        if (waiting.style.isEmpty()) {
+            const Reference<beans::XPropertySet> sheetProps(waiting.sheet, UNO_QUERY_THROW);
+            waiting.style = get<OUString>(sheetProps, "PageStyle");
+        }
+        Reference<beans::XPropertySet>& style = m_state->pageStyles[waiting.style];
         if (!style.is()) {
             const Reference<style::XStyleFamiliesSupplier> families(m_state->document,
                                                                     UNO_QUERY_THROW);
             const Reference<container::XNameAccess> pageStyles(
                 families->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
-            style.set(pageStyles->getByName(next.style), UNO_QUERY_THROW);
+            style.set(pageStyles->getByName(waiting.style), UNO_QUERY_THROW);
         }
-        next.paper = get<awt::Size>(style, "Size");
-        const auto known = m_state->numbering.constFind(next.style);
-        next.numbering = known != m_state->numbering.cend() ? *known : numberingOf(style);
-        m_state->numbering.insert(next.style, next.numbering);
-        if (!m_waiting.empty()) {
-            const Waiting& first = m_waiting.front();
-            const Waiting& last = m_waiting.back();
-            int pages = 0;
-            bool countsPages = next.numbering == PageNumbering::PageCount;
-            for (const Waiting& waiting : m_waiting) {
-                pages += waiting.pages;
-                countsPages = countsPages || waiting.numbering == PageNumbering::PageCount;
-                if (waiting.index == next.index)
-                    return false;
-            }
-            if (m_oneSheetEach || countsPages || (m_twoSided && pages % 2 != 0) ||
-                !samePaper(next.paper, first.paper))
+        if (waiting.paper.Width == 0) {
+            waiting.paper = get<awt::Size>(style, "Size");
+            const auto known = m_state->numbering.constFind(waiting.style);
+            waiting.numbering = known != m_state->numbering.cend() ? *known : numberingOf(style);
+            m_state->numbering.insert(waiting.style, waiting.numbering);
+        }
+        return style;
+    }
+
+    // Whether the sheet comes out of one job with the waiting sheets as it
+    // would in a job of its own: the same paper (a printer may take the paper
+    // of a job from its first page), page numbers that start anew, and no
+    // page count of the whole job in a header or footer.  A sheet that
+    // joins gets its page style's first page number set when the style
+    // leaves it to follow on.  Alone, a sheet comes out as it always does.
+    bool joins(Waiting& next)
+    {
+        if (m_waiting.empty())
+            return true;
+        if (m_oneSheetEach)
+            return false;
+        int pages = 0;
+        for (Waiting& waiting : m_waiting) {
+            if (waiting.index == next.index)
                 return false;
+            pages += waiting.pages;
+            readStyle(waiting);
+            if (waiting.numbering == PageNumbering::PageCount)
+                return false;
+        }
+        const Reference<beans::XPropertySet>& style = readStyle(next);
+        if (next.numbering == PageNumbering::PageCount || (m_twoSided && pages % 2 != 0) ||
+            !samePaper(next.paper, m_waiting.front().paper))
+            return false;
+        if (next.numbering == PageNumbering::PageNumber) {
             // The office numbers the pages on from the sheet before unless
             // the page style changes there and gives a first page number.
-            if (next.numbering == PageNumbering::PageNumber && next.style == last.style)
+            if (next.style == m_waiting.back().style)
                 return false;
+            if (get<sal_Int16>(style, "FirstPageNumber") == 0)
+                put(style, "FirstPageNumber", Any(sal_Int16(1)));
         }
-        if (next.numbering == PageNumbering::PageNumber &&
-            get<sal_Int16>(style, "FirstPageNumber") == 0)
-            put(style, "FirstPageNumber", Any(sal_Int16(1)));
         return true;
     }
 
