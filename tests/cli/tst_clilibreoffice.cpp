@@ -304,9 +304,17 @@ void TestCliLibreOffice::printToPdf()
                        fields[2].section(QLatin1Char(' '), 0, 0).toInt());
     }
     QCOMPARE(dryLines.value(dryLines.size() - 1), QStringLiteral("2 个工作簿，3 个表，5 页"));
-    const Finished first =
-        runCli({QStringLiteral("print"), m_folder, QStringLiteral("--pdf"), all});
+    // The report tells the pages read back from the written files.
+    const QString report = m_dir.filePath(QStringLiteral("pdf-all.csv"));
+    const Finished first = runCli({QStringLiteral("print"), m_folder, QStringLiteral("--pdf"), all,
+                                   QStringLiteral("--report"), report});
     QVERIFY2(first.code == 0, qPrintable(first.err));
+    QFile reportFile(report);
+    QVERIFY(reportFile.open(QIODevice::ReadOnly));
+    int reportedPages = 0;
+    for (const QByteArray& row : reportFile.readAll().split('\n').mid(1))
+        reportedPages += row.split(',').value(3).toInt();
+    QCOMPARE(reportedPages, 5);
     QVERIFY2(first.out.startsWith(QStringLiteral("成功打印2个工作簿的3个sheet。")),
              qPrintable(first.out));
     const QMap<QString, int> pdfs = pdfsIn(all);

@@ -43,6 +43,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -414,8 +415,32 @@ PrintResult printSelectedSheets(WorkbookState& state, int pages)
     return PrintResult::printed(pages);
 }
 
+// The pages of a PDF file the office wrote: its page objects, counted in the
+// file (the office writes their dictionaries as plain text).  -1 when none is
+// found.
+int pdfPageCount(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    int pages = 0;
+    for (qsizetype at = bytes.indexOf("/Type"); at >= 0; at = bytes.indexOf("/Type", at + 1)) {
+        qsizetype next = at + 5;
+        while (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\n'))
+            ++next;
+        if (bytes.mid(next, 5) == "/Page" &&
+            (next + 5 >= bytes.size() ||
+             !std::isalnum(static_cast<unsigned char>(bytes[next + 5]))))
+            ++pages;
+    }
+    return pages > 0 ? pages : -1;
+}
+
 // Writes the sheet alone (its print areas included) as a PDF file, through
-// the office's PDF export: the pages it prints, without a print job.
+// the office's PDF export: the pages it prints, without a print job.  The
+// pages are read from the file when not known: laying the sheet out only to
+// count them would cost as much as the export.
 PrintResult writePdf(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet,
                      const QString& path, int pages)
 {
@@ -440,7 +465,7 @@ PrintResult writePdf(WorkbookState& state, const Reference<sheet::XSpreadsheet>&
             QStringLiteral("no PDF file was written to %1%2")
                 .arg(QFileInfo(path).absolutePath(),
                      why.isEmpty() ? QString() : QStringLiteral(": ") + why));
-    return PrintResult::printed(pages);
+    return PrintResult::printed(pages >= 0 ? pages : pdfPageCount(path));
 }
 
 // Writes the sheet into its own "<workbook> - <sheet>.pdf" in the folder.
@@ -730,7 +755,7 @@ public:
             // A printer's job is laid out as a whole when it is sent; the
             // pages of each sheet come from that.  Printing on both sides,
             // whether a sheet may join depends on the pages before it.
-            next.pages = m_pdfFolder.isEmpty() && !m_twoSided ? -1 : pagesOfSheet(*m_state, sheet);
+            next.pages = !m_twoSided ? -1 : pagesOfSheet(*m_state, sheet);
             if (!m_pdfFolder.isEmpty()) {
                 // Written now; named in the order of the run when sent.
                 const PrintResult written = writeWaitingPdf(next);
@@ -843,6 +868,8 @@ private:
         }
         if (result.outcome != PrintResult::Printed)
             QFile::remove(next.pdf);
+        else
+            next.pages = result.pages;
         return result;
     }
 
@@ -994,7 +1021,9 @@ PrintResult printSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet
     AreaOnly areaOnly(sheet, area);
     PrintResult result;
     try {
-        const int pages = pagesOfSheet(state, sheet);
+        const int pages = target.kind == PrintTarget::PdfDirectory && !target.countOnly
+                              ? -1
+                              : pagesOfSheet(state, sheet);
         if (target.countOnly)
             result = PrintResult::printed(pages);
         else if (target.kind == PrintTarget::PdfDirectory)
