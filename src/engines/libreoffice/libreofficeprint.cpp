@@ -424,14 +424,15 @@ int pdfPageCount(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     const QByteArray bytes = file.readAll();
+    const char* const data = bytes.constData();
+    const auto size = bytes.size();
     int pages = 0;
-    for (qsizetype at = bytes.indexOf("/Type"); at >= 0; at = bytes.indexOf("/Type", at + 1)) {
-        qsizetype next = at + 5;
-        while (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\n'))
+    for (auto at = bytes.indexOf("/Type"); at >= 0; at = bytes.indexOf("/Type", at + 1)) {
+        auto next = at + 5;
+        while (next < size && (data[next] == ' ' || data[next] == '\n'))
             ++next;
         if (bytes.mid(next, 5) == "/Page" &&
-            (next + 5 >= bytes.size() ||
-             !std::isalnum(static_cast<unsigned char>(bytes[next + 5]))))
+            (next + 5 >= size || !std::isalnum(static_cast<unsigned char>(data[next + 5]))))
             ++pages;
     }
     return pages > 0 ? pages : -1;
