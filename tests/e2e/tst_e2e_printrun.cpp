@@ -49,12 +49,16 @@ void TestE2EPrintRun::initTestCase()
     QVERIFY(m_dir.isValid());
     const QString d = m_dir.path();
     m_book1 = QStringLiteral("book1-%1.xlsx").arg(QCoreApplication::applicationPid());
-    m_book2 = QStringLiteral("book2-%1.xlsx").arg(QCoreApplication::applicationPid());
+    // book2 is an .xls written by LibreOffice's own converter.
+    m_book2 = QStringLiteral("book2-%1.xls").arg(QCoreApplication::applicationPid());
     // Sheet1 fills two A3 pages, Empty has nothing, Data one page.
     QVERIFY(writeXlsx(d + "/" + m_book1,
                       {filledSheet("Sheet1", 150), Sheet{"Empty", {}}, filledSheet("Data", 3)}));
     QVERIFY(QDir(d).mkdir("sub"));
-    QVERIFY(writeXlsx(d + "/sub/" + m_book2, {filledSheet("Alpha", 3), filledSheet("Beta", 4)}));
+    QVERIFY(QDir(d).mkdir("xlsx"));
+    QVERIFY(
+        writeXlsx(d + "/xlsx/" + m_book2 + "x", {filledSheet("Alpha", 3), filledSheet("Beta", 4)}));
+    QVERIFY(e2e::sofficeConvert(d + "/xlsx/" + m_book2 + "x", "xls", d + "/sub"));
     QFile corrupt(d + "/broken.xlsx");
     QVERIFY(corrupt.open(QIODevice::WriteOnly));
     corrupt.write(QByteArray(4096, '\x17'));

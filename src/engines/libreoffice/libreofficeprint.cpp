@@ -892,7 +892,14 @@ private:
             selectSheets(*m_state, indexes);
             // Printed together only when the office lays out the waiting
             // sheets and nothing else, each on pages of its own.
-            const QList<int> each = pagesBySheet();
+            QList<int> each = pagesBySheet();
+            if (each.isEmpty()) {
+                // The first selection of sheets in a freshly loaded .xls
+                // workbook leaves the office's layout at its shown sheet;
+                // the same selection once more takes.
+                selectSheets(*m_state, indexes);
+                each = pagesBySheet();
+            }
             if (!each.isEmpty()) {
                 m_sentPages = each;
                 return printSelectedSheets(*m_state, std::accumulate(each.begin(), each.end(), 0));
