@@ -154,6 +154,23 @@ struct PageSetupValues
         return !left && !right && !top && !bottom && !header && !footer && !orientation &&
                !paperSize;
     }
+
+    // These values with every value that other holds put over them.
+    PageSetupValues overlaid(const PageSetupValues& other) const
+    {
+        PageSetupValues values = *this;
+        for (auto member :
+             {&PageSetupValues::left, &PageSetupValues::right, &PageSetupValues::top,
+              &PageSetupValues::bottom, &PageSetupValues::header, &PageSetupValues::footer}) {
+            if (other.*member)
+                values.*member = other.*member;
+        }
+        if (other.orientation)
+            values.orientation = other.orientation;
+        if (other.paperSize)
+            values.paperSize = other.paperSize;
+        return values;
+    }
 };
 
 class PageSetup

@@ -177,18 +177,7 @@ public:
             return PageSetupValues();
         PageSetupValues values =
             currentPageSetup(m_state->stream, m_state->book.sheets.at(m_sheet));
-        const PageSetupValues set = m_state->changes.value(m_sheet);
-        for (auto member :
-             {&PageSetupValues::left, &PageSetupValues::right, &PageSetupValues::top,
-              &PageSetupValues::bottom, &PageSetupValues::header, &PageSetupValues::footer}) {
-            if (set.*member)
-                values.*member = set.*member;
-        }
-        if (set.orientation)
-            values.orientation = set.orientation;
-        if (set.paperSize)
-            values.paperSize = set.paperSize;
-        return values;
+        return values.overlaid(m_state->changes.value(m_sheet));
     }
 
 private:

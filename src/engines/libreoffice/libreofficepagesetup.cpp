@@ -275,18 +275,7 @@ public:
             return PageSetupValues();
         PageSetupValues values = m_state->call(CallKind::Short, PageSetupValues(),
                                                [&] { return readPageStyle(sheetPageStyle()); });
-        const PageSetupValues set = m_state->changes.value(m_name);
-        for (auto member :
-             {&PageSetupValues::left, &PageSetupValues::right, &PageSetupValues::top,
-              &PageSetupValues::bottom, &PageSetupValues::header, &PageSetupValues::footer}) {
-            if (set.*member)
-                values.*member = set.*member;
-        }
-        if (set.orientation)
-            values.orientation = set.orientation;
-        if (set.paperSize)
-            values.paperSize = set.paperSize;
-        return values;
+        return values.overlaid(m_state->changes.value(m_name));
     }
 
 private:

@@ -493,18 +493,7 @@ public:
                 break;
             }
         }
-        const PageSetupValues set = m_state->changes.value(m_name);
-        for (auto member :
-             {&PageSetupValues::left, &PageSetupValues::right, &PageSetupValues::top,
-              &PageSetupValues::bottom, &PageSetupValues::header, &PageSetupValues::footer}) {
-            if (set.*member)
-                values.*member = set.*member;
-        }
-        if (set.orientation)
-            values.orientation = set.orientation;
-        if (set.paperSize)
-            values.paperSize = set.paperSize;
-        return values;
+        return values.overlaid(m_state->changes.value(m_name));
     }
 
 private:
@@ -672,10 +661,7 @@ std::unique_ptr<Workbook> openWorkbookForEditing(const QString& path, Failure* f
     for (const SheetEntry& entry : std::as_const(book.sheets)) {
         SheetInfo sheet;
         sheet.name = entry.name;
-        if (entry.state == QLatin1String("hidden"))
-            sheet.visibility = SheetVisibility::Hidden;
-        else if (entry.state == QLatin1String("veryHidden"))
-            sheet.visibility = SheetVisibility::VeryHidden;
+        sheet.visibility = entry.visibility();
         const Relationship* rel = book.relationshipOf(entry);
         // Chart, dialog and macro sheets are sheets but no worksheets.
         sheet.isWorksheet = rel && rel->type.endsWith(QLatin1String("/worksheet"));

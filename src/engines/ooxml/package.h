@@ -3,6 +3,8 @@
 // workbook reader; internal to the ooxml code.
 #pragma once
 
+#include "spreadsheet/spreadsheet.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -69,6 +71,15 @@ struct SheetEntry
     QString name;           // as Excel shows it (XML escapes resolved)
     QString relationshipId; // r:id of the <sheet> element
     QString state;          // "hidden", "veryHidden", or empty when visible
+
+    spreadsheet::SheetVisibility visibility() const
+    {
+        if (state == QLatin1String("hidden"))
+            return spreadsheet::SheetVisibility::Hidden;
+        if (state == QLatin1String("veryHidden"))
+            return spreadsheet::SheetVisibility::VeryHidden;
+        return spreadsheet::SheetVisibility::Visible;
+    }
 };
 
 // What the workbook part says about its sheets.

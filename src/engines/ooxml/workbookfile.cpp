@@ -187,10 +187,7 @@ void readPackage(const QString& path, WorkbookFile* file)
     for (const SheetEntry& entry : std::as_const(book.sheets)) {
         SheetFacts sheet;
         sheet.name = entry.name;
-        if (entry.state == QLatin1String("hidden"))
-            sheet.visibility = SheetVisibility::Hidden;
-        else if (entry.state == QLatin1String("veryHidden"))
-            sheet.visibility = SheetVisibility::VeryHidden;
+        sheet.visibility = entry.visibility();
         const Relationship* rel = book.relationshipOf(entry);
         sheet.kind = rel ? kindOfRelationship(rel->type) : SheetKind::Other;
         file->sheets.append(sheet);
