@@ -416,31 +416,25 @@ void MainWindow::startRun(RunKind kind)
 bool MainWindow::checkPrintTarget(spreadsheet::PrintTarget* target)
 {
     *target = m_printTarget->current();
-    if (target->kind == spreadsheet::PrintTarget::NamedPrinter) {
-        // Asked again now: a printer removed since the list was filled must
-        // not send the pages elsewhere.
-        const printers::PrinterList list =
-            m_services.listPrinters ? m_services.listPrinters() : printers::PrinterList();
-        const auto found =
-            std::find_if(list.names.cbegin(), list.names.cend(), [&](const QString& name) {
-                return name.compare(target->name, Qt::CaseInsensitive) == 0;
-            });
-        if (found == list.names.cend()) {
-            ui->lb_ShowDisposing->setText(
-                tr("打印机“%1”已不存在，请重新选择打印到哪里").arg(target->name));
-            return false;
-        }
-        target->name = *found;
-    } else if (target->kind == spreadsheet::PrintTarget::PdfDirectory) {
-        const QString pdfDir = QDir::cleanPath(QFileInfo(target->name).absoluteFilePath());
-        if (!QDir().mkpath(pdfDir) || !QFileInfo(pdfDir).isDir()) {
-            ui->lb_ShowDisposing->setText(
-                tr("无法创建PDF文件夹：%1").arg(QDir::toNativeSeparators(target->name)));
-            return false;
-        }
-        target->name = pdfDir;
+    // Asked again now: a printer removed since the list was filled must not
+    // send the pages elsewhere.
+    const QStringList names =
+        target->kind == spreadsheet::PrintTarget::NamedPrinter && m_services.listPrinters
+            ? m_services.listPrinters().names
+            : QStringList();
+    const QString chosen = target->name;
+    switch (printers::prepareTarget(target, names)) {
+    case printers::TargetCheck::Ready:
+        return true;
+    case printers::TargetCheck::UnknownPrinter:
+        ui->lb_ShowDisposing->setText(tr("打印机“%1”已不存在，请重新选择打印到哪里").arg(chosen));
+        return false;
+    case printers::TargetCheck::NoPdfFolder:
+        ui->lb_ShowDisposing->setText(
+            tr("无法创建PDF文件夹：%1").arg(QDir::toNativeSeparators(chosen)));
+        return false;
     }
-    return true;
+    return false;
 }
 
 void MainWindow::fillSheetSelection(runs::SheetSelection& sheets)

@@ -3,6 +3,7 @@
 #include "cli/cliargs.h"
 #include "cli/interrupt.h"
 #include "cli/report.h"
+#include "runcontrol/printers.h"
 #include "runs/messages.h"
 #include "runs/runs.h"
 #include "worklist/worklist.h"
@@ -124,33 +125,27 @@ bool checkRun(const CliArguments& args, const PrinterLister& listPrinters, Check
 
     run->target = args.printTarget;
     spreadsheet::PrintTarget& target = run->target;
+    PrinterQuery known;
     if (target.kind == spreadsheet::PrintTarget::NamedPrinter) {
-        const PrinterQuery printers = listPrinters ? listPrinters() : PrinterQuery();
-        if (!printers.ok) {
-            *error = tr("--printer: cannot list the system's printers: %1").arg(printers.error);
+        known = listPrinters ? listPrinters() : PrinterQuery();
+        if (!known.ok) {
+            *error = tr("--printer: cannot list the system's printers: %1").arg(known.error);
             return false;
         }
-        const auto known =
-            std::find_if(printers.names.cbegin(), printers.names.cend(), [&](const QString& name) {
-                // CUPS names ignore letter case.
-                return name.compare(target.name, Qt::CaseInsensitive) == 0;
-            });
-        if (known == printers.names.cend()) {
-            const QString list = printers.names.isEmpty()
-                                     ? tr("none is set up")
-                                     : printers.names.join(QStringLiteral(", "));
-            *error =
-                tr("--printer: unknown printer \"%1\"; known printers: %2").arg(target.name, list);
-            return false;
-        }
-        target.name = *known;
-    } else if (target.kind == spreadsheet::PrintTarget::PdfDirectory) {
-        const QString pdfDir = QDir::cleanPath(QFileInfo(target.name).absoluteFilePath());
-        if (!QDir().mkpath(pdfDir) || !QFileInfo(pdfDir).isDir()) {
-            *error = tr("--pdf: cannot create the folder \"%1\"").arg(target.name);
-            return false;
-        }
-        target.name = pdfDir;
+    }
+    const QString chosen = target.name;
+    switch (printers::prepareTarget(&target, known.names)) {
+    case printers::TargetCheck::Ready:
+        break;
+    case printers::TargetCheck::UnknownPrinter: {
+        const QString list =
+            known.names.isEmpty() ? tr("none is set up") : known.names.join(QStringLiteral(", "));
+        *error = tr("--printer: unknown printer \"%1\"; known printers: %2").arg(chosen, list);
+        return false;
+    }
+    case printers::TargetCheck::NoPdfFolder:
+        *error = tr("--pdf: cannot create the folder \"%1\"").arg(chosen);
+        return false;
     }
     return true;
 }

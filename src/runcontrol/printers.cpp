@@ -1,6 +1,9 @@
 #include "runcontrol/printers.h"
 
+#include <algorithm>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QPrinterInfo>
 
 namespace printers {
@@ -11,6 +14,25 @@ PrinterList systemPrinters()
     list.names = QPrinterInfo::availablePrinterNames();
     list.defaultName = QPrinterInfo::defaultPrinterName();
     return list;
+}
+
+TargetCheck prepareTarget(spreadsheet::PrintTarget* target, const QStringList& printerNames)
+{
+    if (target->kind == spreadsheet::PrintTarget::NamedPrinter) {
+        const auto found =
+            std::find_if(printerNames.cbegin(), printerNames.cend(), [&](const QString& name) {
+                return name.compare(target->name, Qt::CaseInsensitive) == 0;
+            });
+        if (found == printerNames.cend())
+            return TargetCheck::UnknownPrinter;
+        target->name = *found;
+    } else if (target->kind == spreadsheet::PrintTarget::PdfDirectory) {
+        const QString pdfDir = QDir::cleanPath(QFileInfo(target->name).absoluteFilePath());
+        if (!QDir().mkpath(pdfDir) || !QFileInfo(pdfDir).isDir())
+            return TargetCheck::NoPdfFolder;
+        target->name = pdfDir;
+    }
+    return TargetCheck::Ready;
 }
 
 namespace {

@@ -20,6 +20,12 @@ struct PrinterList
 // Asks the print system now; works without a GUI application object.
 PrinterList systemPrinters();
 
+// Makes a print target ready just before a run: a named printer must be one
+// of printerNames, asked for now (it takes the listed spelling: CUPS names
+// ignore letter case), and a PDF folder is made absolute and created.
+enum class TargetCheck { Ready, UnknownPrinter, NoPdfFolder };
+TargetCheck prepareTarget(spreadsheet::PrintTarget* target, const QStringList& printerNames);
+
 // The settings value of a print target: "printer:NAME", "pdf:FOLDER" (with
 // "/" separators) or "default".
 QByteArray targetSettingValue(const spreadsheet::PrintTarget& target);
