@@ -94,7 +94,7 @@ public:
         if (engine != Engine::Office && mode != OpenMode::ReadOnly) {
             if (const EditBlock block = editBlocker(nativePath)) {
                 if (failure)
-                    *failure = ooxml::editFailure(block);
+                    *failure = editFailure(block);
                 return nullptr;
             }
         }

@@ -111,3 +111,17 @@ QString excelOwnerFileHolder(const QByteArray& contents)
         return cleanName(decodeAnsi(contents.mid(1, narrow)));
     return QString();
 }
+
+spreadsheet::Failure editFailure(const EditBlock& block)
+{
+    using spreadsheet::FailureKind;
+    switch (block.kind) {
+    case EditBlock::None:
+        break;
+    case EditBlock::LockedByOther:
+        return {FailureKind::LockedByOther, block.holder.isEmpty() ? block.detail : block.holder};
+    case EditBlock::NotWritable:
+        return {FailureKind::ReadOnly, block.detail};
+    }
+    return {};
+}

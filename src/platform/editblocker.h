@@ -2,6 +2,8 @@
 // it (its lock file lies beside it) and not without permission to replace it.
 #pragma once
 
+#include "spreadsheet/spreadsheet.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -21,6 +23,10 @@ struct EditBlock
 // it, no write permission on the file, or none on its folder (the file is
 // replaced by a new one on saving).
 EditBlock editBlocker(const QString& path);
+
+// Why a workbook cannot be opened for editing: LockedByOther with the user
+// who holds it (when the lock file names one), or ReadOnly.
+spreadsheet::Failure editFailure(const EditBlock& block);
 
 // The user named in the contents of a lock file, or an empty string.
 // LibreOffice writes "full name,system user,host,time,profile;" (',', ';'

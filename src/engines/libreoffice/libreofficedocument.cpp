@@ -451,7 +451,7 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
         return failed(ooxml::unopenedReason(ooxml::inspectWorkbookFile(path)));
     if (mode == OpenMode::ForEditing) {
         if (const EditBlock block = editBlocker(path))
-            return failed(ooxml::editFailure(block));
+            return failed(editFailure(block));
     }
     const FileFormat format = formatOf(path);
 
@@ -511,7 +511,7 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
         if (asked.contains(QLatin1String("Lock"))) {
             const EditBlock block = editBlocker(path);
             return failed(block.kind == EditBlock::LockedByOther
-                              ? ooxml::editFailure(block)
+                              ? editFailure(block)
                               : Failure{FailureKind::LockedByOther, {}});
         }
         return failed(ooxml::unopenedReason(ooxml::inspectWorkbookFile(path)));
@@ -558,8 +558,7 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
                                           : Failure{FailureKind::Unreadable, {}});
         if (*refusal == Refusal::ReadOnlyBehindOurBack) {
             const EditBlock block = editBlocker(path);
-            return failed(block ? ooxml::editFailure(block)
-                                : Failure{FailureKind::LockedByOther, {}});
+            return failed(block ? editFailure(block) : Failure{FailureKind::LockedByOther, {}});
         }
         const ooxml::WorkbookFile file = ooxml::inspectWorkbookFile(path);
         if (file.content == ooxml::WorkbookFile::Text ||

@@ -621,8 +621,10 @@ public:
             return true;
         // The file is replaced by a new one: let go of the old one first.
         m_state->archive.reset();
-        if (const EditBlock block = editBlocker(m_state->path))
-            return failed(editFailure(block).kind, editFailure(block).detail);
+        if (const EditBlock block = editBlocker(m_state->path)) {
+            const Failure why = editFailure(block);
+            return failed(why.kind, why.detail);
+        }
         QString error;
         if (!applyPageSetup(m_state->path, changes, &error))
             return failed(FailureKind::SaveFailed, error);

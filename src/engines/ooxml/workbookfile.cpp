@@ -278,17 +278,4 @@ Failure unopenedReason(const WorkbookFile& file)
     return {FailureKind::Damaged, QStringLiteral("not a workbook")};
 }
 
-Failure editFailure(const EditBlock& block)
-{
-    switch (block.kind) {
-    case EditBlock::None:
-        break;
-    case EditBlock::LockedByOther:
-        return {FailureKind::LockedByOther, block.holder.isEmpty() ? block.detail : block.holder};
-    case EditBlock::NotWritable:
-        return {FailureKind::ReadOnly, block.detail};
-    }
-    return {};
-}
-
 } // namespace ooxml

@@ -14,8 +14,6 @@
 #include <QString>
 #include <QVector>
 
-struct EditBlock;
-
 namespace ooxml {
 
 enum class SheetKind {
@@ -63,9 +61,5 @@ WorkbookFile inspectWorkbookFile(const QString& path);
 // Why a file that could not be opened as a workbook was not: no permission,
 // a password, damage or not a workbook at all.
 spreadsheet::Failure unopenedReason(const WorkbookFile& file);
-
-// Why a workbook cannot be opened for editing: LockedByOther with the user
-// who holds it (when the lock file names one), or ReadOnly.
-spreadsheet::Failure editFailure(const EditBlock& block);
 
 } // namespace ooxml

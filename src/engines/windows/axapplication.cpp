@@ -449,10 +449,10 @@ public:
         // Excel opens a workbook that another program holds as a read-only
         // copy, whose save would then fail: told before it is opened.
         if (mode == OpenMode::ForEditing) {
-            if (const EditBlock block = editBlocker(nativePath))
-                return fail(block.kind == EditBlock::LockedByOther ? FailureKind::LockedByOther
-                                                                   : FailureKind::ReadOnly,
-                            block.detail);
+            if (const EditBlock block = editBlocker(nativePath)) {
+                const Failure why = editFailure(block);
+                return fail(why.kind, why.detail);
+            }
         }
         const ServerErrors errors(m_books.get());
         AxPtr book = query(m_books.get(), "Open(const QString&)", nativePath);
