@@ -14,14 +14,6 @@
 
 namespace bench {
 
-qint64 childPeakResidentKiB(const QByteArray& name)
-{
-    qint64 total = 0;
-    for (const qint64 each : childPeakResidentKiBEach(name))
-        total += each;
-    return total;
-}
-
 QList<qint64> childPeakResidentKiBEach(const QByteArray& name)
 {
     QList<qint64> each;

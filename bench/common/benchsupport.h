@@ -7,11 +7,8 @@
 
 namespace bench {
 
-// Peak resident memory (VmHWM, in KiB) of the running child processes of this
-// process whose executable is named name, added up; 0 when there is none.
-qint64 childPeakResidentKiB(const QByteArray& name);
-
-// The same for each such child on its own.
+// Peak resident memory (VmHWM, in KiB) of each running child process of this
+// process whose executable is named name.
 QList<qint64> childPeakResidentKiBEach(const QByteArray& name);
 
 // Runs soffice with a private profile and the given arguments; returns the

@@ -222,7 +222,6 @@ Pass printAll(const QStringList& paths, const QString& pdfFolder, const RecycleL
 {
     runs::PrintOptions options;
     options.workbookList = paths.join(QLatin1Char('\n'));
-    options.failedListPath = QDir::tempPath() + QStringLiteral("/memory_bench_failed.txt");
     options.sheets.skipEmptySheets = true;
     options.paperSize = QStringLiteral("默认");
     if (!pdfFolder.isEmpty())

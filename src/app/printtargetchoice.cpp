@@ -99,11 +99,7 @@ int PrintTargetChoice::chooseFolderIndex() const
 
 void PrintTargetChoice::selectPdfFolder(const QString& folder)
 {
-    int index = -1;
-    for (int i = 0; i < m_combo->count() && index < 0; ++i) {
-        if (m_combo->itemData(i, KindRole).toInt() == int(spreadsheet::PrintTarget::PdfDirectory))
-            index = i;
-    }
+    int index = m_combo->findData(int(spreadsheet::PrintTarget::PdfDirectory), KindRole);
     if (index < 0) {
         index = chooseFolderIndex();
         m_combo->insertItem(index, QString());

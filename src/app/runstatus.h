@@ -27,10 +27,6 @@ public:
     void showRetry(int count);
     void hideRetry();
 
-    QProgressBar* bar() const { return m_bar; }
-    QLabel* text() const { return m_text; }
-    QPushButton* retryButton() const { return m_retry; }
-
 signals:
     void retryClicked();
 
