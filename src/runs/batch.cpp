@@ -56,9 +56,10 @@ struct Entry
     int sheets = 0;       // adds to S
     bool settled = false; // done or failed: one of the workbooks gone through
     std::optional<FailedWorkbook> failed;
-    // The run ends with this entry, sheetsInHand of it printed or changed.
+    // The run ends with this entry, its sheets printed or changed.
     std::optional<Ending> ending;
-    int sheetsInHand = 0;
+    // Of the workbooks the run means to go through, from 1; 0: not one.
+    int number = 0;
 };
 
 // What became of the sheets of the open workbook.
@@ -172,7 +173,6 @@ private:
     std::condition_variable m_changed;
     std::vector<Entry> m_entries;
     int m_next = 0;           // the next entry to take
-    int m_accepted = 0;       // accepted workbooks taken so far
     int m_head = 0;           // the first entry not yet taken into the run
     int m_endAt = -1;         // the entry the run ended with, once taken in
     int m_endingFound = -1;   // the first entry known to end the run
@@ -183,11 +183,15 @@ private:
 
 RunResult Batch::run()
 {
-    for (const QString& entry : m_settings.entries) {
-        const QString path = QDir::toNativeSeparators(entry);
-        m_entries.push_back(Entry{path, {}, false, 0, 0, false, {}, {}, 0});
-        if (worklist::isAcceptedWorkbookPath(path) && !m_kind.refuses(path))
+    for (const QString& listed : m_settings.entries) {
+        const QString path = QDir::toNativeSeparators(listed);
+        Entry entry;
+        entry.path = path;
+        if (worklist::isAcceptedWorkbookPath(path) && !m_kind.refuses(path)) {
             m_paths << path;
+            entry.number = int(m_paths.size());
+        }
+        m_entries.push_back(entry);
     }
     RunEvent started;
     started.type = RunEvent::Type::RunStarted;
@@ -319,15 +323,8 @@ void Batch::workOn(Lane& lane, int index)
     const QString path = m_entries[size_t(index)].path;
     if (!worklist::isAcceptedWorkbookPath(path))
         return finish(index, result);
-    // Taken in the order of the list, whichever application asks first.
-    Failure refused;
-    int number = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        refused = m_kind.refuses(path);
-        if (!refused)
-            number = ++m_accepted;
-    }
+    // Asked again: the file may have gone since the run started.
+    const Failure refused = m_kind.refuses(path);
     // A listed workbook that is not there is passed over without a word;
     // only a report file names it.
     if (refused) {
@@ -338,7 +335,7 @@ void Batch::workOn(Lane& lane, int index)
         tell(index, event);
         return finish(index, result);
     }
-    goThroughWorkbook(lane, index, number);
+    goThroughWorkbook(lane, index, m_entries[size_t(index)].number);
 }
 
 void Batch::goThroughWorkbook(Lane& lane, int index, int number)
@@ -412,7 +409,6 @@ void Batch::goThroughWorkbook(Lane& lane, int index, int number)
     ctx.job = nullptr;
     lane.tally = nullptr;
     result.sheets = tally.sheets;
-    result.sheetsInHand = tally.sheets;
     if (!sent || tally.step == Step::Stop) {
         book->close();
         result.ending = Ending::Stopped;
@@ -634,9 +630,20 @@ void Batch::tell(int entry, RunEvent event)
 
 bool Batch::takeTurn(int entry)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_head == entry || discarded(entry); });
-    return !discarded(entry);
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_head == entry)
+            return true;
+        m_changed.wait(lock, [&] { return m_head == entry || discarded(entry); });
+        if (discarded(entry))
+            return false;
+    }
+    // Its sheets passed their checkpoints while the workbooks before it were
+    // still going out: a pause or a stop asked for meanwhile holds it back,
+    // as its first checkpoint would have one workbook after the other.
+    while (m_control.pauseRequested && !m_control.stopRequested && !m_control.quitRequested)
+        m_env.sleep(100);
+    return !m_control.stopRequested && !m_control.quitRequested;
 }
 
 void Batch::finish(int entry, Entry result)
@@ -650,7 +657,6 @@ void Batch::finish(int entry, Entry result)
         kept.settled = result.settled;
         kept.failed = result.failed;
         kept.ending = result.ending;
-        kept.sheetsInHand = result.sheetsInHand;
         if (kept.ending && (m_endingFound < 0 || entry < m_endingFound))
             m_endingFound = entry;
         advance();
@@ -749,9 +755,9 @@ RunResult Batch::ending()
     const Entry& entry = m_entries[size_t(m_endAt)];
     switch (*entry.ending) {
     case Ending::Stopped:
-        return endStopped(entry.sheetsInHand);
+        return endStopped(entry.sheets);
     case Ending::InvalidRange:
-        return endInvalidRange(entry.sheetsInHand);
+        return endInvalidRange(entry.sheets);
     case Ending::NoApplication:
         return endNoApplication();
     case Ending::ApplicationLost:
