@@ -88,8 +88,11 @@ void installLanguage()
     if (!asked.isEmpty() && !named)
         std::fprintf(stderr, "Quorvane: unknown language \"%s\" (use zh or en)\n",
                      startup::state().language.c_str());
-    i18n::installTranslation(named.value_or(i18n::languageOf(QLocale::system())),
-                             QString::fromLocal8Bit(startup::state().appDir.c_str()));
+    if (!i18n::installTranslation(named.value_or(i18n::languageOf(QLocale::system())),
+                                  QString::fromLocal8Bit(startup::state().appDir.c_str())) &&
+        named)
+        std::fprintf(stderr, "Quorvane: the translation for \"%s\" is not installed\n",
+                     startup::state().language.c_str());
 }
 
 // --help and --version are answered before anything else: they need no

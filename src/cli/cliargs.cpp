@@ -134,10 +134,8 @@ bool applyValue(const GivenOption& given, CliArguments* args, QString* error)
     } else if (name == QLatin1String("--lang")) {
         // Installed by main() before the parse, so that every message of the
         // run is in that language; checked here.
-        const std::optional<i18n::Language> language = i18n::languageNamed(value);
-        if (!language)
+        if (!i18n::languageNamed(value))
             return refuse(tr("unknown language %1 (use zh or en)").arg(quoted(value)));
-        args->language = i18n::languageCode(*language);
     } else if (name == QLatin1String("--dry-run")) {
         args->dryRun = true;
     } else if (name == QLatin1String("--report")) {

@@ -31,7 +31,6 @@ struct CliArguments
     QString folder;   // as given
     QString listFile; // --list; empty when the folder's own walk is used
     bool quiet = false;
-    QString language;   // --lang: "zh" or "en"; empty when not given
     QString reportFile; // --report: a CSV row per workbook of the run
     bool dryRun = false;
 

@@ -38,8 +38,12 @@ int main(int argc, char* argv[])
     // value is refused by the parse, in the system's language.
     const std::optional<i18n::Language> asked =
         i18n::languageNamed(i18n::optionValue(arguments, QStringLiteral("--lang")));
-    i18n::installTranslation(asked.value_or(i18n::languageOf(QLocale::system())),
-                             QCoreApplication::applicationDirPath());
+    if (!i18n::installTranslation(asked.value_or(i18n::languageOf(QLocale::system())),
+                                  QCoreApplication::applicationDirPath()) &&
+        asked) {
+        err << "quorvane-cli: the translation asked for with --lang is not installed\n";
+        err.flush();
+    }
     cli::CliArguments parsed;
     QString error;
     if (cli::parseArguments(arguments, &parsed, &error) && parsed.version) {

@@ -15,11 +15,6 @@ QString tr(const char* text)
 
 } // namespace
 
-QString reportFirstWords(RunType run)
-{
-    return run == RunType::Print ? tr("成功打印") : tr("成功修改");
-}
-
 QString reportText(RunType run, int workbooks, int sheets, qint64 seconds)
 {
     const QString text = run == RunType::Print ? tr("成功打印%1个工作簿的%2个sheet。耗时%3秒。")

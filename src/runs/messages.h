@@ -22,9 +22,6 @@ QString failureText(const spreadsheet::Failure& failure);
 // ("password-protected", "damaged", ...); empty for None.
 QString failureKeyword(spreadsheet::FailureKind kind);
 
-// The first words of a run's report: "成功打印" or "成功修改".
-QString reportFirstWords(RunType run);
-
 QString reportText(RunType run, int workbooks, int sheets, qint64 seconds);
 
 } // namespace runs
