@@ -4,7 +4,9 @@
 #include "runs/sheetselection.h"
 #include "worklist/worklist.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <condition_variable>
@@ -30,6 +32,17 @@ bool waitMilliseconds(const BatchContext& ctx, int milliseconds)
         remaining -= slice;
     }
     return !ctx.control.quitRequested;
+}
+
+bool passOverOwnTemporary(const QFileInfo& file, bool remove)
+{
+    if (!worklist::isOwnTemporaryFile(file.filePath()))
+        return false;
+    constexpr qint64 staleSeconds = 10 * 60;
+    if (remove &&
+        file.lastModified().toUTC() < QDateTime::currentDateTimeUtc().addSecs(-staleSeconds))
+        QFile::remove(file.filePath());
+    return true;
 }
 
 Failure printFailure(const BatchContext& ctx, const spreadsheet::PrintResult& result)

@@ -11,6 +11,7 @@
 #include "runs/runs.h"
 #include "spreadsheet/spreadsheet.h"
 
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -122,6 +123,12 @@ struct BatchSettings
     // the list.
     int applications = 1;
 };
+
+// Removes what an interrupted run of ours left behind: a temporary file of a
+// save or of a PDF file (".~quorvane-*") older than ten minutes.  A younger
+// one may belong to another run on the same folder.  True when file is such
+// a temporary file, removed or not.
+bool passOverOwnTemporary(const QFileInfo& file, bool remove);
 
 RunResult runBatch(BatchKind& kind, const BatchSettings& settings, RunControl& control,
                    const RunEnvironment& env, const EventSink& events);

@@ -5,7 +5,6 @@
 #include "runs/runs.h"
 #include "worklist/worklist.h"
 
-#include <QDateTime>
 #include <QFile>
 
 namespace runs {
@@ -16,7 +15,6 @@ using spreadsheet::FailureKind;
 using spreadsheet::PageSetup;
 
 // A temporary file of ours this old is left from a save that never finished.
-constexpr qint64 staleTemporarySeconds = 10 * 60;
 
 struct MarginChange
 {
@@ -116,16 +114,9 @@ RunResult runPageSetup(const PageSetupOptions& options, RunControl& control,
     settings.startTime = env.now();
     const QList<QFileInfo> files = worklist::FindFilesRecursive(options.folder);
     settings.entries.reserve(files.size());
-    const QDateTime stale = QDateTime::currentDateTimeUtc().addSecs(-staleTemporarySeconds);
     for (const QFileInfo& file : files) {
-        // What an interrupted save of ours left behind; a save in progress
-        // (of another run on the same folder) is younger than that.
-        if (worklist::isOwnTemporaryFile(file.filePath())) {
-            if (!options.dryRun && file.lastModified().toUTC() < stale)
-                QFile::remove(file.filePath());
-            continue;
-        }
-        settings.entries << file.filePath();
+        if (!passOverOwnTemporary(file, !options.dryRun))
+            settings.entries << file.filePath();
     }
     settings.sheets = options.sheets;
     settings.failedListPath = options.failedListPath;

@@ -3,6 +3,7 @@
 #include "runs/batch.h"
 #include "runs/runs.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace runs {
@@ -181,6 +182,14 @@ RunResult runPrint(const PrintOptions& options, RunControl& control, const RunEn
 {
     BatchSettings settings;
     settings.startTime = env.now();
+    if (options.target.kind == spreadsheet::PrintTarget::PdfDirectory &&
+        !options.target.countOnly) {
+        // PDF files are written under a temporary name until their turn.
+        const QFileInfoList files =
+            QDir(options.target.name).entryInfoList(QDir::Files | QDir::Hidden);
+        for (const QFileInfo& file : files)
+            passOverOwnTemporary(file, true);
+    }
     settings.entries = options.workbookList.split(QLatin1Char('\n'));
     settings.sheets = options.sheets;
     settings.failedListPath = options.failedListPath;

@@ -304,6 +304,18 @@ void TestCliLibreOffice::printToPdf()
                        fields[2].section(QLatin1Char(' '), 0, 0).toInt());
     }
     QCOMPARE(dryLines.value(dryLines.size() - 1), QStringLiteral("2 个工作簿，3 个表，5 页"));
+    // Temporary PDF files that a killed run left: an old one is removed, a
+    // young one (another run going on) is left.
+    QVERIFY(QDir().mkpath(all));
+    const QString stale = all + QStringLiteral("/.~quorvane-Old123.pdf");
+    const QString young = all + QStringLiteral("/.~quorvane-New456.pdf");
+    for (const QString& path : {stale, young}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (path == stale)
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                     QFileDevice::FileModificationTime));
+    }
     // The report tells the pages read back from the written files.
     const QString report = m_dir.filePath(QStringLiteral("pdf-all.csv"));
     const Finished first = runCli({QStringLiteral("print"), m_folder, QStringLiteral("--pdf"), all,
@@ -315,6 +327,7 @@ void TestCliLibreOffice::printToPdf()
     for (const QByteArray& row : reportFile.readAll().split('\n').mid(1))
         reportedPages += row.split(',').value(3).toInt();
     QCOMPARE(reportedPages, 5);
+    QVERIFY(!QFile::exists(stale) && QFile::exists(young));
     QVERIFY2(first.out.startsWith(QStringLiteral("成功打印2个工作簿的3个sheet。")),
              qPrintable(first.out));
     const QMap<QString, int> pdfs = pdfsIn(all);
