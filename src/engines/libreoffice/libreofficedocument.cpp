@@ -320,11 +320,12 @@ public:
                 *failure = Failure{kind, detail};
             return false;
         };
-        if (!m_state->alive())
-            return failed(m_state->session && m_state->session->lost()
-                              ? m_state->session->lostFailure().kind
-                              : FailureKind::SaveFailed,
-                          QString());
+        if (!m_state->alive()) {
+            const Failure why = m_state->session && m_state->session->lost()
+                                    ? m_state->session->lostFailure()
+                                    : Failure{FailureKind::SaveFailed, {}};
+            return failed(why.kind, why.detail);
+        }
         if (m_state->mode != OpenMode::ForEditing)
             return failed(FailureKind::ReadOnly, QStringLiteral("opened read-only"));
         switch (m_state->format) {

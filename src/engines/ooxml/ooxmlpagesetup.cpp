@@ -75,23 +75,31 @@ bool replaceOriginal(const QString& temp, const QString& original, QString* erro
     const QByteArray tempName = QFile::encodeName(temp);
     const QByteArray originalName = QFile::encodeName(original);
     struct stat st;
-    if (::stat(originalName.constData(), &st) != 0)
-        return fail(error,
-                    tr("Cannot read the permissions of %1: %2").arg(original, systemError()));
+    if (::stat(originalName.constData(), &st) != 0) {
+        // errno is read before anything else may set it.
+        const QString why = systemError();
+        return fail(error, tr("Cannot read the permissions of %1: %2").arg(original, why));
+    }
     // Changing the owner needs root or ownership; a file that then belongs to
     // the current user is still a correct result, so a refusal is no error.
     if (::chown(tempName.constData(), st.st_uid, st.st_gid) != 0 &&
         ::chown(tempName.constData(), uid_t(-1), st.st_gid) != 0) {
     }
-    if (::chmod(tempName.constData(), st.st_mode & 07777) != 0)
-        return fail(error, tr("Cannot set the permissions of %1: %2").arg(temp, systemError()));
+    if (::chmod(tempName.constData(), st.st_mode & 07777) != 0) {
+        const QString why = systemError();
+        return fail(error, tr("Cannot set the permissions of %1: %2").arg(temp, why));
+    }
     {
         QFile f(temp);
-        if (!f.open(QIODevice::ReadOnly) || ::fsync(f.handle()) != 0)
-            return fail(error, tr("Cannot write %1 to disk: %2").arg(temp, systemError()));
+        if (!f.open(QIODevice::ReadOnly) || ::fsync(f.handle()) != 0) {
+            const QString why = systemError();
+            return fail(error, tr("Cannot write %1 to disk: %2").arg(temp, why));
+        }
     }
-    if (::rename(tempName.constData(), originalName.constData()) != 0)
-        return fail(error, tr("Cannot replace %1: %2").arg(original, systemError()));
+    if (::rename(tempName.constData(), originalName.constData()) != 0) {
+        const QString why = systemError();
+        return fail(error, tr("Cannot replace %1: %2").arg(original, why));
+    }
     return true;
 #elif defined(Q_OS_WIN)
     QFile::setPermissions(temp, QFile::permissions(original));
