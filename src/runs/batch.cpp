@@ -547,7 +547,10 @@ bool Batch::visitSheet(Lane& lane, const BatchContext& ctx, spreadsheet::Workboo
             // A chart sheet, or a sheet with only a picture, has an empty
             // used range but prints.
             if (!empty)
-                empty = isEmptySheet(rows, columns, cell->valueText()) && !sheet->hasDrawings();
+                // Only a used range of one cell can be empty: its text is
+                // read only then.
+                empty = rows == 1 && columns == 1 &&
+                        isEmptySheet(rows, columns, cell->valueText()) && !sheet->hasDrawings();
             if (*empty)
                 continue;
         }

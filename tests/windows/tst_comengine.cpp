@@ -78,9 +78,10 @@ const QStringList kMembers =
         "Range(conts QVariant&):QString|PrintOut():|"
         "ExportAsFixedFormat(int, const QString&):int,QString")
         .split('|');
-// Not needed by the runs themselves.
-const QStringList kOptional = {"Hwnd", "Visible", "Pages", "Shapes",
-                               "ExportAsFixedFormat(int, const QString&)"};
+// Not needed by the runs themselves, or (a cell's Value) only for a sheet
+// whose used range is one cell.
+const QStringList kOptional = {"Hwnd",   "Visible", "Pages",
+                               "Shapes", "Value()", "ExportAsFixedFormat(int, const QString&)"};
 
 QString signature(const AxCall& call)
 {

@@ -139,20 +139,23 @@ private:
 class LoCell : public Cell
 {
 public:
-    LoCell(StatePtr state, Reference<table::XCell> cell)
-        : m_state(std::move(state)), m_cell(std::move(cell))
+    LoCell(StatePtr state, Reference<sheet::XSpreadsheet> sheet, sal_Int32 row, sal_Int32 column)
+        : m_state(std::move(state)), m_sheet(std::move(sheet)), m_row(row), m_column(column)
     {}
     QString valueText() override
     {
         return m_state->call(CallKind::Short, QString(), [&] {
-            const Reference<text::XText> text(m_cell, UNO_QUERY_THROW);
+            const Reference<text::XText> text(m_sheet->getCellByPosition(m_column, m_row),
+                                              UNO_QUERY_THROW);
             return toQ(text->getString());
         });
     }
 
 private:
     StatePtr m_state;
-    Reference<table::XCell> m_cell;
+    Reference<sheet::XSpreadsheet> m_sheet;
+    sal_Int32 m_row;
+    sal_Int32 m_column;
 };
 
 class LoRange : public Range
@@ -199,7 +202,9 @@ public:
             used->gotoEndOfUsedArea(true);
             const Reference<sheet::XCellRangeAddressable> addressable(cursor, UNO_QUERY_THROW);
             const table::CellRangeAddress address = addressable->getRangeAddress();
-            m_state->seen[m_name].used = address;
+            WorkbookState::SheetSeen& seen = m_state->seen[m_name];
+            seen.used = address;
+            seen.usedArea = cursor;
             return std::unique_ptr<UsedRange>(std::make_unique<LoUsedRange>(address));
         });
     }
@@ -208,12 +213,10 @@ public:
     {
         if (row < 1 || row > 1048576 || column < 1 || column > 16384)
             return nullptr;
-        return m_state->call(CallKind::Short, std::unique_ptr<Cell>(), [&] {
-            Reference<table::XCell> cell = m_sheet->getCellByPosition(column - 1, row - 1);
-            if (!cell.is())
-                return std::unique_ptr<Cell>();
-            return std::unique_ptr<Cell>(std::make_unique<LoCell>(m_state, cell));
-        });
+        if (!m_state->alive())
+            return nullptr;
+        // Fetched when its content is asked for.
+        return std::make_unique<LoCell>(m_state, m_sheet, row - 1, column - 1);
     }
 
     std::unique_ptr<PageSetup> pageSetup() override
@@ -243,8 +246,8 @@ public:
     {
         const std::optional<bool> visible =
             m_state->call(CallKind::Short, std::optional<bool>(), [&] {
-                const Reference<beans::XPropertySet> props(m_sheet, UNO_QUERY_THROW);
-                return std::optional<bool>(get<bool>(props, "IsVisible"));
+                return std::optional<bool>(
+                    get<bool>(m_state->sheetProperties(m_name, m_sheet), "IsVisible"));
             });
         if (visible)
             m_state->seen[m_name].visible = *visible;
@@ -294,8 +297,10 @@ public:
 
     int sheetCount() override
     {
-        return m_state->call(CallKind::Short, -1,
-                             [&] { return static_cast<int>(sheets()->getCount()); });
+        return m_state->call(CallKind::Short, -1, [&] {
+            sheets();
+            return static_cast<int>(m_state->sheetNames.size());
+        });
     }
 
     std::unique_ptr<Worksheet> worksheet(int index) override
@@ -303,13 +308,17 @@ public:
         if (index < 1)
             return nullptr;
         return m_state->call(CallKind::Short, std::unique_ptr<Worksheet>(), [&] {
-            if (index > sheets()->getCount())
+            if (index > sheets()->getCount() || index > m_state->sheetNames.size())
                 return std::unique_ptr<Worksheet>();
-            const Reference<sheet::XSpreadsheet> sheet(sheets()->getByIndex(index - 1),
-                                                       UNO_QUERY_THROW);
-            const Reference<container::XNamed> named(sheet, UNO_QUERY_THROW);
-            return std::unique_ptr<Worksheet>(
-                std::make_unique<LoWorksheet>(m_state, sheet, toQ(named->getName())));
+            // The collection hands out its sheets as spreadsheets: taken as
+            // they are, without asking the office for the interface again.
+            Reference<sheet::XSpreadsheet> sheet;
+            const Any element = sheets()->getByIndex(index - 1);
+            if (!(element >>= sheet))
+                sheet.set(element, UNO_QUERY_THROW);
+            const QString name = m_state->sheetNames.at(index - 1);
+            m_state->seen[name].index = index - 1;
+            return std::unique_ptr<Worksheet>(std::make_unique<LoWorksheet>(m_state, sheet, name));
         });
     }
 
@@ -360,12 +369,18 @@ public:
     }
 
 private:
-    // The sheets collection, asked for once.
+    // The sheets collection and the sheets' names, asked for once.
     const Reference<container::XIndexAccess>& sheets()
     {
         if (!m_state->sheets.is()) {
             const Reference<sheet::XSpreadsheetDocument> doc(m_state->document, UNO_QUERY_THROW);
-            m_state->sheets.set(doc->getSheets(), UNO_QUERY_THROW);
+            const Reference<sheet::XSpreadsheets> all = doc->getSheets();
+            const Sequence<OUString> names = all->getElementNames();
+            QStringList sheetNames;
+            for (sal_Int32 i = 0; i < names.getLength(); ++i)
+                sheetNames << toQ(names[i]);
+            m_state->sheets.set(all, UNO_QUERY_THROW);
+            m_state->sheetNames = sheetNames;
         }
         return m_state->sheets;
     }
@@ -525,8 +540,7 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
             const Reference<sheet::XSpreadsheetDocument> doc(state->document, UNO_QUERY);
             if (!doc.is())
                 return std::optional<Refusal>(Refusal::NotSpreadsheet);
-            const Reference<frame::XModel> model(state->document, UNO_QUERY_THROW);
-            const Sequence<beans::PropertyValue> media = model->getArgs();
+            const Sequence<beans::PropertyValue> media = state->asModel()->getArgs();
             for (sal_Int32 i = 0; i < media.getLength(); ++i) {
                 if (media[i].Name == "FilterName")
                     media[i].Value >>= state->filterName;

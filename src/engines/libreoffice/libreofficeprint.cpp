@@ -3,6 +3,9 @@
 #include "engines/libreoffice/workbookstate.h"
 
 #include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/UnknownPropertyException.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
@@ -145,8 +148,10 @@ bool rangeHasContent(const Reference<uno::XInterface>& range)
 {
     const Reference<sheet::XCellRangesQuery> query(range, UNO_QUERY_THROW);
     const Reference<sheet::XSheetCellRanges> visible = query->queryVisibleCells();
-    if (!visible.is() || visible->getCount() == 0)
+    if (!visible.is())
         return false;
+    // No visible cells hold no content either: not counted first, which
+    // would cost a call for every sheet with content.
     const Reference<sheet::XCellRangesQuery> visibleQuery(visible, UNO_QUERY_THROW);
     const sal_Int16 flags = sheet::CellFlags::VALUE | sheet::CellFlags::DATETIME |
                             sheet::CellFlags::STRING | sheet::CellFlags::FORMULA;
@@ -154,7 +159,8 @@ bool rangeHasContent(const Reference<uno::XInterface>& range)
     if (found.is() && found->getCount() > 0)
         return true;
     const Reference<container::XIndexAccess> parts(visible, UNO_QUERY_THROW);
-    for (sal_Int32 i = 0; i < parts->getCount(); ++i) {
+    const sal_Int32 count = parts->getCount();
+    for (sal_Int32 i = 0; i < count; ++i) {
         if (showsFormatting(Reference<uno::XInterface>(parts->getByIndex(i), UNO_QUERY)))
             return true;
     }
@@ -281,29 +287,29 @@ QString printSystemWords(const QString& printer)
 // view shows or has selected.
 int pagesOfSheet(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet)
 {
-    const Reference<view::XRenderable> renderable(state.document, UNO_QUERY_THROW);
-    return renderable->getRendererCount(Any(sheet), Sequence<beans::PropertyValue>());
+    return state.layout()->getRendererCount(Any(sheet), Sequence<beans::PropertyValue>());
+}
+
+// The options that make the office lay out the sheets selected in its view.
+Sequence<beans::PropertyValue> selectedSheetsOptions(WorkbookState& state)
+{
+    Sequence<beans::PropertyValue> options(2);
+    options[0] = property("View", Any(state.view()));
+    options[1] = property("PrintContent", Any(sal_Int32(1))); // the selected sheets
+    return options;
 }
 
 // The pages the office lays out for the sheets selected in its view.
 int pagesOfSelectedSheets(WorkbookState& state, const Reference<sheet::XSpreadsheet>& sheet)
 {
-    const Reference<view::XRenderable> renderable(state.document, UNO_QUERY_THROW);
-    const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
-    // The office keeps the layout of the last count for "the selected
-    // sheets" and gives it again after the selection changed: counting one
-    // cell in between makes it lay the selected sheets out anew.
-    renderable->getRendererCount(Any(sheet->getCellRangeByPosition(0, 0, 0, 0)),
-                                 Sequence<beans::PropertyValue>());
-    Sequence<beans::PropertyValue> options(2);
-    options[0] = property("View", Any(model->getCurrentController()));
-    options[1] = property("PrintContent", Any(sal_Int32(1))); // the selected sheets
-    return renderable->getRendererCount(Any(model), options);
-}
-
-sal_Int32 sheetIndex(const Reference<sheet::XSpreadsheet>& sheet)
-{
-    return Reference<sheet::XCellRangeAddressable>(sheet, UNO_QUERY_THROW)->getRangeAddress().Sheet;
+    // The office keeps the layout of the last count or print of "the
+    // selected sheets" and gives it again after the selection changed:
+    // counting one cell in between makes it lay the selected sheets out anew.
+    if (state.selectionLaidOut)
+        state.layout()->getRendererCount(Any(sheet->getCellRangeByPosition(0, 0, 0, 0)),
+                                         Sequence<beans::PropertyValue>());
+    state.selectionLaidOut = true;
+    return state.layout()->getRendererCount(Any(state.asModel()), selectedSheetsOptions(state));
 }
 
 // Selects exactly these sheets (0-based, at least one) in the office's view,
@@ -311,9 +317,7 @@ sal_Int32 sheetIndex(const Reference<sheet::XSpreadsheet>& sheet)
 // the office prints is the selected sheets.
 void selectSheets(WorkbookState& state, const std::vector<sal_Int32>& indexes)
 {
-    const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
-    const Reference<frame::XDispatchProvider> frame(model->getCurrentController()->getFrame(),
-                                                    UNO_QUERY_THROW);
+    const Reference<frame::XDispatchProvider> frame(state.view()->getFrame(), UNO_QUERY_THROW);
     Sequence<beans::PropertyValue> args(1);
     args[0] =
         property("Tables", Any(Sequence<sal_Int32>(indexes.data(), sal_Int32(indexes.size()))));
@@ -329,14 +333,16 @@ std::optional<PrintResult> showOnly(WorkbookState& state,
                                     const Reference<sheet::XSpreadsheet>& sheet,
                                     const QString& sheetName)
 {
-    const Reference<frame::XModel> model(state.document, UNO_QUERY_THROW);
-    const Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY_THROW);
+    // The only sheet of a workbook is the one shown and selected.
+    if (state.sheetNames.size() == 1 && state.sheetNames.front() == sheetName)
+        return std::nullopt;
+    const Reference<sheet::XSpreadsheetView> view(state.view(), UNO_QUERY_THROW);
     // Showing another sheet moves a selection of one sheet along, but keeps
     // a selection of several.
     if (state.oneSheetSelected)
         view->setActiveSheet(sheet);
     else
-        selectSheets(state, {sheetIndex(sheet)});
+        selectSheets(state, {state.sheetIndex(sheetName, sheet)});
     // Whatever the office made of that, nothing but this sheet is printed.
     const Reference<container::XNamed> active(view->getActiveSheet(), UNO_QUERY_THROW);
     if (toQ(active->getName()) != sheetName)
@@ -396,6 +402,7 @@ PrintResult printSelectedSheets(WorkbookState& state, int pages)
         broadcaster->addPrintJobListener(watcher.get());
     std::optional<bool> result;
     try {
+        state.selectionLaidOut = true;
         printable->print(Sequence<beans::PropertyValue>(options.data(), sal_Int32(options.size())));
         // With Wait the call returns once the job is spooled; its final state
         // arrives through the listener at about the same time.
@@ -454,6 +461,7 @@ PrintResult writePdf(WorkbookState& state, const Reference<sheet::XSpreadsheet>&
     args[2] = property("Overwrite", Any(true));
     QString why;
     try {
+        state.selectionLaidOut = true;
         storable->storeToURL(toOU(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)), args);
     } catch (const lang::DisposedException&) {
         throw;
@@ -500,9 +508,8 @@ std::optional<PrintResult> notPrintable(WorkbookState& state,
                                         const table::CellRangeAddress* area)
 {
     const WorkbookState::SheetSeen seen = state.seen.value(sheetName);
-    if (!(seen.visible
-              ? *seen.visible
-              : get<bool>(Reference<beans::XPropertySet>(sheet, UNO_QUERY_THROW), "IsVisible")))
+    if (!(seen.visible ? *seen.visible
+                       : get<bool>(state.sheetProperties(sheetName, sheet), "IsVisible")))
         return PrintResult::nothing();
     const ooxml::SheetFacts* facts = state.sheetFacts(sheetName);
     if (facts && facts->kind == ooxml::SheetKind::DialogSheet)
@@ -522,7 +529,9 @@ std::optional<PrintResult> notPrintable(WorkbookState& state,
         }
         return PrintResult::nothing();
     }
-    if (!areaHasContent(sheet, seen.used ? *seen.used : usedArea(sheet)) &&
+    // The cursor that found the used area spans it.
+    if (!(seen.usedArea.is() ? rangeHasContent(seen.usedArea)
+                             : areaHasContent(sheet, seen.used ? *seen.used : usedArea(sheet))) &&
         !sheetHasShapes(state.document, sheet))
         return PrintResult::nothing();
     return std::nullopt;
@@ -664,21 +673,52 @@ bool hasField(const Reference<text::XText>& text, const char* service)
     return false;
 }
 
-// The page number fields in the headers and footers the style prints.
-PageNumbering numberingOf(const Reference<beans::XPropertySet>& style)
+// The paper of a page style and the page number fields in the headers and
+// footers it prints.  What decides which headers and footers print is asked
+// for in one call where the office answers so: each call is a round trip.
+WorkbookState::StyleFacts styleFactsOf(const Reference<beans::XPropertySet>& style)
 {
-    const Reference<beans::XPropertySetInfo> info = style->getPropertySetInfo();
-    PageNumbering found = PageNumbering::None;
-    for (const char* side : {"Header", "Footer"}) {
-        const QByteArray s(side);
-        if (!get<bool>(style, (s + "IsOn").constData()))
+    static const char* const names[] = {
+        "Size",       "HeaderIsOn",     "HeaderIsShared",         "FirstPageHeaderIsShared",
+        "FooterIsOn", "FooterIsShared", "FirstPageFooterIsShared"};
+    constexpr int count = int(sizeof names / sizeof names[0]);
+    Sequence<Any> values;
+    const Reference<beans::XMultiPropertySet> multi(style, UNO_QUERY);
+    if (multi.is()) {
+        Sequence<OUString> asked(count);
+        for (int i = 0; i < count; ++i)
+            asked[i] = ou(names[i]);
+        try {
+            values = multi->getPropertyValues(asked);
+        } catch (const beans::UnknownPropertyException&) {
+        }
+    }
+    if (values.getLength() != count) {
+        // One by one; the first page's own header is not known to every
+        // version of the office.
+        const Reference<beans::XPropertySetInfo> info = style->getPropertySetInfo();
+        values.realloc(count);
+        for (int i = 0; i < count; ++i) {
+            if (info->hasPropertyByName(ou(names[i])))
+                values[i] = style->getPropertyValue(ou(names[i]));
+        }
+    }
+    WorkbookState::StyleFacts facts;
+    values[0] >>= facts.paper;
+    for (const int side : {1, 4}) {
+        bool on = false;
+        bool shared = true;
+        bool firstShared = true;
+        values[side] >>= on;
+        values[side + 1] >>= shared;
+        values[side + 2] >>= firstShared; // kept when the office has no such header
+        if (!on)
             continue;
+        const QByteArray s(side == 1 ? "Header" : "Footer");
         QList<QByteArray> contents{"RightPage" + s + "Content"};
-        if (!get<bool>(style, (s + "IsShared").constData()))
+        if (!shared)
             contents << "LeftPage" + s + "Content";
-        const QByteArray firstShared = "FirstPage" + s + "IsShared";
-        if (info->hasPropertyByName(ou(firstShared.constData())) &&
-            !get<bool>(style, firstShared.constData()))
+        if (!firstShared)
             contents << "FirstPage" + s + "Content";
         for (const QByteArray& name : std::as_const(contents)) {
             const Reference<sheet::XHeaderFooterContent> content(
@@ -687,14 +727,16 @@ PageNumbering numberingOf(const Reference<beans::XPropertySet>& style)
                 continue;
             for (const Reference<text::XText>& text :
                  {content->getLeftText(), content->getCenterText(), content->getRightText()}) {
-                if (hasField(text, "com.sun.star.text.textfield.PageCount"))
-                    return PageNumbering::PageCount;
+                if (hasField(text, "com.sun.star.text.textfield.PageCount")) {
+                    facts.numbering = PageNumbering::PageCount;
+                    return facts;
+                }
                 if (hasField(text, "com.sun.star.text.textfield.PageNumber"))
-                    found = PageNumbering::PageNumber;
+                    facts.numbering = PageNumbering::PageNumber;
             }
         }
     }
-    return found;
+    return facts;
 }
 
 // The same paper, whichever way round the sheets print on it.
@@ -747,7 +789,7 @@ public:
             return *refused;
         Waiting next;
         next.sheet = sheet;
-        next.index = sheetIndex(sheet);
+        next.index = m_state->sheetIndex(sheetName, sheet);
         next.name = sheetName;
         if (m_pdfFolder.isEmpty() && !joins(next))
             return PrintResult::notJoined();
@@ -793,23 +835,25 @@ private:
     // fields, read when first needed.
     const Reference<beans::XPropertySet>& readStyle(Waiting& waiting)
     {
-        if (waiting.style.isEmpty()) {
-            const Reference<beans::XPropertySet> sheetProps(waiting.sheet, UNO_QUERY_THROW);
-            waiting.style = get<OUString>(sheetProps, "PageStyle");
-        }
+        if (waiting.style.isEmpty())
+            waiting.style =
+                get<OUString>(m_state->sheetProperties(waiting.name, waiting.sheet), "PageStyle");
         Reference<beans::XPropertySet>& style = m_state->pageStyles[waiting.style];
         if (!style.is()) {
-            const Reference<style::XStyleFamiliesSupplier> families(m_state->document,
-                                                                    UNO_QUERY_THROW);
-            const Reference<container::XNameAccess> pageStyles(
-                families->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
-            style.set(pageStyles->getByName(waiting.style), UNO_QUERY_THROW);
+            if (!m_state->pageStyleFamily.is()) {
+                const Reference<style::XStyleFamiliesSupplier> families(m_state->document,
+                                                                        UNO_QUERY_THROW);
+                m_state->pageStyleFamily.set(
+                    families->getStyleFamilies()->getByName(ou("PageStyles")), UNO_QUERY_THROW);
+            }
+            style.set(m_state->pageStyleFamily->getByName(waiting.style), UNO_QUERY_THROW);
         }
         if (waiting.paper.Width == 0) {
-            waiting.paper = get<awt::Size>(style, "Size");
-            const auto known = m_state->numbering.constFind(waiting.style);
-            waiting.numbering = known != m_state->numbering.cend() ? *known : numberingOf(style);
-            m_state->numbering.insert(waiting.style, waiting.numbering);
+            auto known = m_state->styleFacts.constFind(waiting.style);
+            if (known == m_state->styleFacts.cend())
+                known = m_state->styleFacts.insert(waiting.style, styleFactsOf(style));
+            waiting.paper = known->paper;
+            waiting.numbering = known->numbering;
         }
         return style;
     }
@@ -928,11 +972,9 @@ private:
     QList<int> pagesBySheet()
     {
         const int total = pagesOfSelectedSheets(*m_state, m_waiting.front().sheet);
-        const Reference<view::XRenderable> renderable(m_state->document, UNO_QUERY_THROW);
-        const Reference<frame::XModel> model(m_state->document, UNO_QUERY_THROW);
-        Sequence<beans::PropertyValue> options(2);
-        options[0] = property("View", Any(model->getCurrentController()));
-        options[1] = property("PrintContent", Any(sal_Int32(1)));
+        const Reference<view::XRenderable>& renderable = m_state->layout();
+        const Reference<frame::XModel>& model = m_state->asModel();
+        const Sequence<beans::PropertyValue> options = selectedSheetsOptions(*m_state);
         QMap<int, sal_Int32> known;
         const auto sheetOf = [&](int page) {
             const auto it = known.constFind(page);

@@ -7,16 +7,23 @@
 #include "engines/ooxml/workbookfile.h"
 #include "spreadsheet/spreadsheet.h"
 
+#include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/view/XRenderable.hpp>
 
 #include <QFileInfo>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -101,19 +108,83 @@ struct WorkbookState
     // A workbook saved with several sheets selected (grouped) opens with all
     // of them selected, and printing the shown sheet would print them all.
     bool oneSheetSelected = false;
-    // The page number fields of the page styles seen so far, by name.
-    QMap<OUString, PageNumbering> numbering;
+    // What a print job needs of a page style: its paper and the page number
+    // fields its headers and footers print.
+    struct StyleFacts
+    {
+        css::awt::Size paper;
+        PageNumbering numbering = PageNumbering::None;
+    };
+    QMap<OUString, StyleFacts> styleFacts;
     // What was read of a sheet (by name) through the spreadsheet interface,
-    // so that printing it need not ask the office again.
+    // so that printing it need not ask the office again.  Each question to
+    // the office is a round trip to another process, and so is each change
+    // of interface: what is asked often is kept.
     struct SheetSeen
     {
         std::optional<bool> visible;
         std::optional<css::table::CellRangeAddress> used;
+        Reference<css::uno::XInterface> usedArea; // a cell range over it
+        Reference<css::beans::XPropertySet> properties;
+        std::optional<sal_Int32> index;
     };
     QMap<QString, SheetSeen> seen;
-    // The sheets collection and the page styles, once asked for.
+    // The sheets collection with the sheets' names in order, the page styles
+    // and the page style family, once asked for.
     Reference<css::container::XIndexAccess> sheets;
+    QStringList sheetNames;
     QMap<OUString, Reference<css::beans::XPropertySet>> pageStyles;
+    Reference<css::container::XNameAccess> pageStyleFamily;
+
+    // The document as a model, its view and its printed layout, asked for
+    // once.
+    Reference<css::frame::XModel> model;
+    Reference<css::frame::XController> controller;
+    Reference<css::view::XRenderable> renderable;
+    // Whether the office keeps a layout of the selected sheets from an
+    // earlier count or print, which it would give again for another
+    // selection.
+    bool selectionLaidOut = false;
+
+    const Reference<css::frame::XModel>& asModel()
+    {
+        if (!model.is())
+            model.set(document, css::uno::UNO_QUERY_THROW);
+        return model;
+    }
+    const Reference<css::frame::XController>& view()
+    {
+        if (!controller.is())
+            controller = asModel()->getCurrentController();
+        return controller;
+    }
+    const Reference<css::view::XRenderable>& layout()
+    {
+        if (!renderable.is())
+            renderable.set(document, css::uno::UNO_QUERY_THROW);
+        return renderable;
+    }
+
+    // The 0-based position of the sheet of that name.
+    sal_Int32 sheetIndex(const QString& name, const Reference<css::sheet::XSpreadsheet>& sheet)
+    {
+        std::optional<sal_Int32>& index = seen[name].index;
+        if (!index)
+            index = Reference<css::sheet::XCellRangeAddressable>(sheet, css::uno::UNO_QUERY_THROW)
+                        ->getRangeAddress()
+                        .Sheet;
+        return *index;
+    }
+
+    // The properties of the sheet of that name.
+    Reference<css::beans::XPropertySet>
+    sheetProperties(const QString& name, const Reference<css::sheet::XSpreadsheet>& sheet)
+    {
+        Reference<css::beans::XPropertySet>& properties = seen[name].properties;
+        if (!properties.is())
+            properties.set(sheet, css::uno::UNO_QUERY_THROW);
+        return properties;
+    }
 
     // The file's own account of the sheet of that name, or null.
     const ooxml::SheetFacts* sheetFacts(const QString& name)
@@ -161,7 +232,12 @@ struct WorkbookState
         if (session)
             session->untrackDocument(document);
         sheets.clear();
+        seen.clear();
         pageStyles.clear();
+        pageStyleFamily.clear();
+        model.clear();
+        controller.clear();
+        renderable.clear();
         document.clear();
         scratch.reset();
     }
