@@ -308,7 +308,8 @@ public:
         if (index < 1)
             return nullptr;
         return m_state->call(CallKind::Short, std::unique_ptr<Worksheet>(), [&] {
-            if (index > sheets()->getCount() || index > m_state->sheetNames.size())
+            sheets();
+            if (index > m_state->sheetNames.size())
                 return std::unique_ptr<Worksheet>();
             // The collection hands out its sheets as spreadsheets: taken as
             // they are, without asking the office for the interface again.
