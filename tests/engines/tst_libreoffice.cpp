@@ -212,14 +212,21 @@ void TestLibreOffice::sheetsAndNames()
     QDir().mkpath(QFileInfo(path(file)).absolutePath());
     const QString p = makeOrFail(file, threeSheets());
     QVERIFY(!p.isEmpty());
+    QTemporaryDir pdfs;
+    m_app->setPrintTarget({PrintTarget::PdfDirectory, pdfs.path()}); // loaded without a view
+    auto viewless = m_app->workbooks()->open(QDir::toNativeSeparators(p), OpenMode::ReadOnly);
+    m_app->setPrintTarget({});
     auto wb = m_app->workbooks()->open(QDir::toNativeSeparators(p), OpenMode::ReadOnly);
-    QVERIFY(wb);
+    QVERIFY(wb && viewless);
     QCOMPARE(wb->sheetCount(), names.size());
+    QCOMPARE(viewless->sheetCount(), names.size());
     for (int i = 0; i < names.size(); ++i) {
         auto ws = wb->worksheet(i + 1);
         QVERIFY(ws);
         QCOMPARE(ws->name(), names[i]);
+        QCOMPARE(viewless->worksheet(i + 1)->name(), names[i]);
     }
+    viewless.reset();
     QVERIFY(!wb->worksheet(0));
     QVERIFY(!wb->worksheet(names.size() + 1));
     wb->close();
@@ -432,11 +439,18 @@ void TestLibreOffice::unopenable()
             f.write(bytes);
         }
     }
-    for (const OpenMode mode : {OpenMode::ReadOnly, OpenMode::ForEditing}) {
-        Failure failure;
-        QVERIFY(!m_app->workbooks()->open(p, mode, &failure));
-        QCOMPARE(failure.kind, reason);
+    // Into PDF files a workbook is loaded without a view: the same reasons.
+    QTemporaryDir pdfs;
+    for (const bool intoPdfs : {false, true}) {
+        m_app->setPrintTarget(intoPdfs ? PrintTarget{PrintTarget::PdfDirectory, pdfs.path()}
+                                       : PrintTarget{});
+        for (const OpenMode mode : {OpenMode::ReadOnly, OpenMode::ForEditing}) {
+            Failure failure;
+            QVERIFY(!m_app->workbooks()->open(p, mode, &failure));
+            QCOMPARE(failure.kind, reason);
+        }
     }
+    m_app->setPrintTarget({});
     QVERIFY(!m_app->lost());
     // The office still serves after the failures.
     QVERIFY(m_app->workbooks()->open(makeOrFail(QStringLiteral("names.xlsx"), threeSheets()),
