@@ -400,6 +400,7 @@ void TestLibreOffice::unopenable_data()
     QTest::newRow("text file named xlsx") << "text" << FailureKind::Damaged;
     QTest::newRow("password-protected xls") << "passwordxls" << FailureKind::PasswordProtected;
     QTest::newRow("encrypted xlsx") << "encrypted" << FailureKind::PasswordProtected;
+    QTest::newRow("xlsx without a sheet's part") << "nopart" << FailureKind::Damaged;
 }
 
 void TestLibreOffice::unopenable()
@@ -412,6 +413,11 @@ void TestLibreOffice::unopenable()
         p = path(QStringLiteral("encrypted.xlsx"));
         QVERIFY(workbookgen::writeCompoundFile(
             p, {{"EncryptionInfo", QByteArray(200, '\1')}, {"EncryptedPackage", "\2\3"}}));
+    } else if (kind == QLatin1String("nopart")) {
+        p = path(QStringLiteral("nopart.xlsx"));
+        QVERIFY(workbookgen::writeXlsx(
+            p, {workbookgen::filledSheet("One", 3), workbookgen::filledSheet("Two", 3)}));
+        QVERIFY(workbookgen::removePart(p, "xl/worksheets/sheet2.xml"));
     } else if (kind == QLatin1String("passwordxls")) {
         // (The office stores .xlsx unencrypted even with a password, so only
         // the .xls case can be built here.)

@@ -182,6 +182,20 @@ bool writeXlsx(const QString& path, const QList<Sheet>& sheets)
     return zip_close(archive) == 0;
 }
 
+bool removePart(const QString& path, const char* part)
+{
+    int code = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), 0, &code);
+    if (!archive)
+        return false;
+    const zip_int64_t index = zip_name_locate(archive, part, 0);
+    if (index < 0 || zip_delete(archive, zip_uint64_t(index)) != 0) {
+        zip_discard(archive);
+        return false;
+    }
+    return zip_close(archive) == 0;
+}
+
 bool writeCsv(const QString& path, const QList<QStringList>& rows)
 {
     QFile file(path);

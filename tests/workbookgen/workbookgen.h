@@ -25,6 +25,10 @@ Sheet filledSheet(const QString& name, int rowCount);
 // ("xl/vbaProject.bin") when the path ends with ".xlsm".  False on failure.
 bool writeXlsx(const QString& path, const QList<Sheet>& sheets);
 
+// Takes one part (as "xl/worksheets/sheet2.xml") out of a package, as a
+// damaged copy lacks it.  False on failure.
+bool removePart(const QString& path, const char* part);
+
 // Writes a UTF-8 CSV file with the rows of one sheet.
 bool writeCsv(const QString& path, const QList<QStringList>& rows);
 

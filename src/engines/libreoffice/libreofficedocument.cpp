@@ -653,6 +653,17 @@ std::unique_ptr<Workbook> LoWorkbooks::open(const QString& nativePath, OpenMode 
                            ? QStringLiteral("not a spreadsheet document")
                            : QStringLiteral("opened as \"%1\"").arg(toQ(state->filterName))});
     }
+    // A package without the part of one of its sheets is damaged, though the
+    // office opens it with an empty sheet in that place.
+    if (format == FileFormat::Xlsx) {
+        state->file = ooxml::inspectWorkbookFile(path);
+        if (const ooxml::SheetFacts* lacking = ooxml::sheetWithoutPart(*state->file)) {
+            const QString name = lacking->name;
+            state->close();
+            return failed({FailureKind::Damaged,
+                           QStringLiteral("the package has no part for sheet \"%1\"").arg(name)});
+        }
+    }
     return std::make_unique<LoWorkbook>(state);
 }
 

@@ -190,6 +190,8 @@ void readPackage(const QString& path, WorkbookFile* file)
         sheet.visibility = entry.visibility();
         const Relationship* rel = book.relationshipOf(entry);
         sheet.kind = rel ? kindOfRelationship(rel->type) : SheetKind::Other;
+        const QString part = book.partOf(entry);
+        sheet.partMissing = !part.isEmpty() && locate(archive.get(), part) < 0;
         file->sheets.append(sheet);
     }
 }
@@ -208,6 +210,15 @@ bool looksLikeText(const QByteArray& head)
 }
 
 } // namespace
+
+const SheetFacts* sheetWithoutPart(const WorkbookFile& file)
+{
+    for (const SheetFacts& sheet : file.sheets) {
+        if (sheet.partMissing)
+            return &sheet;
+    }
+    return nullptr;
+}
 
 WorkbookFile inspectWorkbookFile(const QString& path)
 {

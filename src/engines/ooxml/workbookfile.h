@@ -29,6 +29,9 @@ struct SheetFacts
     QString name;
     spreadsheet::SheetVisibility visibility = spreadsheet::SheetVisibility::Visible;
     SheetKind kind = SheetKind::Worksheet;
+    // The package names a part for the sheet that it does not hold: the file
+    // is damaged (Excel offers to repair it; the office shows an empty sheet).
+    bool partMissing = false;
 };
 
 struct WorkbookFile
@@ -57,6 +60,9 @@ struct WorkbookFile
 };
 
 WorkbookFile inspectWorkbookFile(const QString& path);
+
+// The first sheet of the file whose part is missing, or null.
+const SheetFacts* sheetWithoutPart(const WorkbookFile& file);
 
 // Why a file that could not be opened as a workbook was not: no permission,
 // a password, damage or not a workbook at all.
