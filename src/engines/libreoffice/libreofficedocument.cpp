@@ -206,9 +206,7 @@ public:
             used->gotoEndOfUsedArea(true);
             const Reference<sheet::XCellRangeAddressable> addressable(cursor, UNO_QUERY_THROW);
             const table::CellRangeAddress address = addressable->getRangeAddress();
-            WorkbookState::SheetSeen& seen = m_state->seen[m_name];
-            seen.used = address;
-            seen.usedArea = cursor;
+            m_state->seen[m_name].usedArea = cursor;
             return std::unique_ptr<UsedRange>(std::make_unique<LoUsedRange>(address));
         });
     }
@@ -274,7 +272,7 @@ public:
         if (facts && facts->kind == ooxml::SheetKind::DialogSheet)
             return true;
         return m_state->call(CallKind::Short, false,
-                             [&] { return sheetHasShapes(m_state->document, m_sheet); });
+                             [&] { return sheetHasShapes(*m_state, m_name, m_sheet); });
     }
 
     PrintResult printOut() override

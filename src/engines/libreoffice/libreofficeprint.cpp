@@ -186,15 +186,14 @@ table::CellRangeAddress usedArea(const Reference<sheet::XSpreadsheet>& sheet)
 
 } // namespace
 
-bool sheetHasShapes(const Reference<lang::XComponent>& document,
+bool sheetHasShapes(WorkbookState& state, const QString& sheetName,
                     const Reference<sheet::XSpreadsheet>& sheet)
 {
-    const Reference<drawing::XDrawPagesSupplier> supplier(document, UNO_QUERY);
-    const Reference<sheet::XCellRangeAddressable> addressable(sheet, UNO_QUERY);
-    if (!supplier.is() || !addressable.is())
+    const Reference<drawing::XDrawPagesSupplier> supplier(state.document, UNO_QUERY);
+    if (!supplier.is())
         return false;
     const Reference<container::XIndexAccess> pages(supplier->getDrawPages(), UNO_QUERY_THROW);
-    const sal_Int32 index = addressable->getRangeAddress().Sheet;
+    const sal_Int32 index = state.sheetIndex(sheetName, sheet);
     if (index < 0 || index >= pages->getCount())
         return false;
     const Reference<container::XIndexAccess> page(pages->getByIndex(index), UNO_QUERY);
@@ -531,8 +530,8 @@ std::optional<PrintResult> notPrintable(WorkbookState& state,
     }
     // The cursor that found the used area spans it.
     if (!(seen.usedArea.is() ? rangeHasContent(seen.usedArea)
-                             : areaHasContent(sheet, seen.used ? *seen.used : usedArea(sheet))) &&
-        !sheetHasShapes(state.document, sheet))
+                             : areaHasContent(sheet, usedArea(sheet))) &&
+        !sheetHasShapes(state, sheetName, sheet))
         return PrintResult::nothing();
     return std::nullopt;
 }

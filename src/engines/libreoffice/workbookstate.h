@@ -123,8 +123,7 @@ struct WorkbookState
     struct SheetSeen
     {
         std::optional<bool> visible;
-        std::optional<css::table::CellRangeAddress> used;
-        Reference<css::uno::XInterface> usedArea; // a cell range over it
+        Reference<css::uno::XInterface> usedArea; // a cell range over the used area
         Reference<css::beans::XPropertySet> properties;
         std::optional<sal_Int32> index;
     };
@@ -274,7 +273,7 @@ PrintResult addToJob(PrintJob& job, WorkbookState& state,
                      const css::table::CellRangeAddress* area);
 
 // Whether the sheet's draw page holds any shape (a chart, a picture).
-bool sheetHasShapes(const Reference<css::lang::XComponent>& document,
+bool sheetHasShapes(WorkbookState& state, const QString& sheetName,
                     const Reference<css::sheet::XSpreadsheet>& sheet);
 
 // Number formats and column widths that show a loaded CSV file's values as
